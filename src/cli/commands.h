@@ -1,0 +1,17 @@
+// The subcommands of the zelvio command. Each adds itself to the application and, when it runs,
+// stores the process exit status in exitCode.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace zelvio::cli {
+
+/// Exit statuses of the zelvio command.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;       ///< the conversion (or reading) failed
+inline constexpr int kExitUsage = 2;         ///< the command line was wrong
+inline constexpr int kExitDatabaseFull = 3;  ///< saved, but the audio was cut to fit
+
+void addConvertCommand(CLI::App& app, int& exitCode);
+
+}  // namespace zelvio::cli

@@ -1,0 +1,64 @@
+#include "cli/terminal.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <system_error>
+
+namespace zelvio::cli {
+
+void printError(std::string_view message) {
+    std::fprintf(stderr, "zelvio: %.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+ProgressBar::ProgressBar(std::string label, bool enabled)
+    : label_(std::move(label)), enabled_(enabled && ::isatty(STDERR_FILENO) == 1) {}
+
+ProgressBar::~ProgressBar() { finish(); }
+
+void ProgressBar::update(double fraction) {
+    if (!enabled_) {
+        return;
+    }
+    const int permille = static_cast<int>(fraction * 1000.0);
+    if (permille == lastPermille_) {
+        return;
+    }
+    lastPermille_ = permille;
+    constexpr int kWidth = 40;
+    const int filled = permille * kWidth / 1000;
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.resize(kWidth, '.');
+    std::fprintf(stderr, "\r%s [%s] %3d%%", label_.c_str(), bar.c_str(), permille / 10);
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void ProgressBar::finish() {
+    if (drawn_) {
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        drawn_ = false;
+    }
+}
+
+std::filesystem::path outputPathFor(const std::filesystem::path& given,
+                                    const std::filesystem::path& input,
+                                    std::string_view extension) {
+    if (!given.empty()) {
+        return given;
+    }
+    std::filesystem::path output = input;
+    output.replace_extension(extension);
+    return output;
+}
+
+std::string overwriteProblem(const std::filesystem::path& output, bool force) {
+    std::error_code error;
+    if (!force && std::filesystem::exists(output, error)) {
+        return "\"" + output.string() + "\" exists already (use --force to overwrite it)";
+    }
+    return {};
+}
+
+}  // namespace zelvio::cli

@@ -1,0 +1,100 @@
+#include "job/handheld_text.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace zelvio {
+namespace {
+
+// Windows-1252 bytes 0x80 to 0x9F and the code points they stand for (0 where the byte is unused).
+constexpr std::array<char32_t, 32> kHighControlRange = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+char toWindows1252(char32_t codePoint) {
+    if (codePoint < 0x20) {
+        return '?';
+    }
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+        return static_cast<char>(static_cast<unsigned char>(codePoint));
+    }
+    for (std::size_t i = 0; i < kHighControlRange.size(); ++i) {
+        if (kHighControlRange[i] != 0 && kHighControlRange[i] == codePoint) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return '?';
+}
+
+struct Decoded {
+    std::optional<char32_t> codePoint;  // none for an invalid sequence
+    std::size_t length;                 // bytes consumed, at least 1
+};
+
+// Decodes one UTF-8 sequence at the start of text. An invalid sequence consumes its maximal
+// valid prefix (at least the first byte), so that each broken sequence becomes one '?'.
+Decoded decodeOne(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+    const std::uint8_t lead = byte(0);
+    if (lead < 0x80) {
+        return {lead, 1};
+    }
+    std::size_t length = 0;
+    char32_t value = 0;
+    std::uint8_t low = 0x80;  // allowed range of the second byte
+    std::uint8_t high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;  // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;  // no overlong forms
+        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return {std::nullopt, 1};
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const std::uint8_t lo = i == 1 ? low : 0x80;
+        const std::uint8_t hi = i == 1 ? high : 0xBF;
+        if (i >= text.size() || byte(i) < lo || byte(i) > hi) {
+            return {std::nullopt, i};
+        }
+        value = (value << 6) | (byte(i) & 0x3F);
+    }
+    return {value, length};
+}
+
+}  // namespace
+
+std::string toHandheldText(std::string_view utf8, std::size_t maxCharacters) {
+    std::string result;
+    while (!utf8.empty() && result.size() < maxCharacters) {
+        const Decoded decoded = decodeOne(utf8);
+        result.push_back(decoded.codePoint ? toWindows1252(*decoded.codePoint) : '?');
+        utf8.remove_prefix(decoded.length);
+    }
+    return result;
+}
+
+std::string databaseTitle(std::string_view utf8Title, std::string_view utf8InputStem) {
+    std::string title = toHandheldText(utf8Title, kMaxTitleCharacters);
+    if (title.empty()) {
+        title = toHandheldText(utf8InputStem, kMaxTitleCharacters);
+    }
+    if (title.empty()) {
+        title = "Audio";
+    }
+    return title;
+}
+
+}  // namespace zelvio
