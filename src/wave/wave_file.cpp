@@ -1,0 +1,464 @@
+#include "wave/wave_file.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace zelvio {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Float samples are reinterpreted from their stored bits.
+static_assert(std::numeric_limits<float>::is_iec559 && sizeof(float) == 4);
+static_assert(std::numeric_limits<double>::is_iec559 && sizeof(double) == 8);
+
+constexpr std::size_t kRiffHeaderBytes = 12;
+constexpr std::size_t kChunkHeaderBytes = 8;
+constexpr std::uint32_t kMinFormatBytes = 16;
+// cbSize, valid bits, channel mask and the 16-byte sub-format GUID follow the 16 common bytes.
+constexpr std::uint32_t kExtensibleFormatBytes = 40;
+// Block reads of whole sample frames: every supported block alignment (1 to 16) divides it.
+constexpr std::size_t kBufferBytes = 64 * 1024;
+
+// The sub-format GUID of an extensible header is the format tag in its first two bytes followed
+// by these fourteen, for every encoding that also has a plain format tag.
+constexpr std::array<std::uint8_t, 14> kSubFormatGuidTail = {
+    0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+constexpr std::string_view kEndsInHeader = "file ends inside the header";
+
+std::uint16_t loadLe16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t loadLe32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::uint64_t loadLe64(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(loadLe32(p)) |
+           (static_cast<std::uint64_t>(loadLe32(p + 4)) << 32);
+}
+
+// x * 32768 rounded to nearest, ties to even, clamped to 16 bits; NaN gives 0. Scaling by a
+// power of two is exact in double for every float and double input, and inside the clamp limits
+// floor() and the fraction below are exact too, so the rounding does not depend on the
+// floating-point environment.
+std::int16_t sampleFromReal(double x) {
+    if (std::isnan(x)) {
+        return 0;
+    }
+    const double scaled = x * 32768.0;
+    if (scaled >= 32767.0) {
+        return 32767;
+    }
+    if (scaled <= -32768.0) {
+        return -32768;
+    }
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    auto rounded = static_cast<std::int32_t>(whole);  // -32768 to 32766
+    if (fraction > 0.5 || (fraction == 0.5 && (rounded & 1) != 0)) {
+        ++rounded;
+    }
+    return static_cast<std::int16_t>(rounded);
+}
+
+// One stored sample to signed 16 bits. Integer widths above 16 keep their two most significant
+// bytes, which is the arithmetic shift right by 8 (24-bit) or 16 (32-bit) of the signed value.
+std::int16_t fromPcm8(const std::uint8_t* p) {
+    return static_cast<std::int16_t>((static_cast<std::int32_t>(p[0]) - 128) * 256);
+}
+std::int16_t fromPcm16(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(loadLe16(p));
+}
+std::int16_t fromPcm24(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(loadLe16(p + 1));
+}
+std::int16_t fromPcm32(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(loadLe16(p + 2));
+}
+std::int16_t fromFloat32(const std::uint8_t* p) {
+    return sampleFromReal(std::bit_cast<float>(loadLe32(p)));
+}
+std::int16_t fromFloat64(const std::uint8_t* p) {
+    return sampleFromReal(std::bit_cast<double>(loadLe64(p)));
+}
+
+template <std::int16_t (*Decode)(const std::uint8_t*), std::size_t SampleBytes>
+void decodeMono(const std::uint8_t* bytes, std::int64_t frameCount, SampleFrame* entries) {
+    for (std::int64_t i = 0; i < frameCount; ++i) {
+        entries[i].left = Decode(bytes);
+        bytes += SampleBytes;
+    }
+}
+
+template <std::int16_t (*Decode)(const std::uint8_t*), std::size_t SampleBytes>
+void decodeStereo(const std::uint8_t* bytes, std::int64_t frameCount, SampleFrame* entries) {
+    for (std::int64_t i = 0; i < frameCount; ++i) {
+        entries[i].left = Decode(bytes);
+        entries[i].right = Decode(bytes + SampleBytes);
+        bytes += 2 * SampleBytes;
+    }
+}
+
+using FrameDecoder = void (*)(const std::uint8_t*, std::int64_t, SampleFrame*);
+
+template <std::int16_t (*Decode)(const std::uint8_t*), std::size_t SampleBytes>
+FrameDecoder decoderFor(std::uint16_t channels) {
+    return channels == 1 ? &decodeMono<Decode, SampleBytes> : &decodeStereo<Decode, SampleBytes>;
+}
+
+// The decoder for a sample format and width, or null when that width is not delivered.
+FrameDecoder chooseDecoder(std::uint16_t sampleFormat, std::uint16_t bits, std::uint16_t channels) {
+    if (sampleFormat == kWaveFormatPcm) {
+        switch (bits) {
+            case 8:
+                return decoderFor<fromPcm8, 1>(channels);
+            case 16:
+                return decoderFor<fromPcm16, 2>(channels);
+            case 24:
+                return decoderFor<fromPcm24, 3>(channels);
+            case 32:
+                return decoderFor<fromPcm32, 4>(channels);
+            default:
+                return nullptr;
+        }
+    }
+    switch (bits) {
+        case 32:
+            return decoderFor<fromFloat32, 4>(channels);
+        case 64:
+            return decoderFor<fromFloat64, 8>(channels);
+        default:
+            return nullptr;
+    }
+}
+
+std::string encodingName(std::uint16_t tag) {
+    switch (tag) {
+        case 0x0002:
+            return "Microsoft ADPCM";
+        case 0x0006:
+            return "A-law";
+        case 0x0007:
+            return "u-law";
+        case 0x0011:
+            return "IMA ADPCM";
+        case 0x0031:
+            return "GSM 6.10";
+        case 0x0050:
+            return "MPEG";
+        case 0x0055:
+            return "MP3";
+        default:
+            return {};
+    }
+}
+
+std::string unsupportedEncoding(std::string_view prefix, std::uint16_t tag) {
+    std::string text = "unsupported encoding (" + std::string(prefix) + std::to_string(tag);
+    if (const std::string name = encodingName(tag); !name.empty()) {
+        text += ", " + name;
+    }
+    return text + ")";
+}
+
+}  // namespace
+
+std::uint32_t fourCC(std::string_view text) {
+    std::uint32_t code = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0x20u;
+        code |= static_cast<std::uint32_t>(c) << (8 * i);
+    }
+    return code;
+}
+
+WaveFile::WaveFile() = default;
+
+WaveFile::~WaveFile() {
+    close();
+}
+
+WaveStatus WaveFile::close() {
+    if (stream_.is_open()) {
+        stream_.close();
+    }
+    stream_.clear();
+    open_ = false;
+    return kWaveOk;
+}
+
+void WaveFile::resetHeader() {
+    formatTag_ = kWaveFormatPcm;
+    sampleFormat_ = kWaveFormatPcm;
+    channels_ = 2;
+    sampleRate_ = 44100;
+    byteRate_ = 176400;
+    blockAlignment_ = 4;
+    bitsPerSample_ = 16;
+    sampleFrameCount_ = 0;
+    framesDelivered_ = 0;
+    fileLength_ = 0;
+    position_ = 0;
+    decodeFrames_ = nullptr;
+}
+
+WaveStatus WaveFile::failOpen(WaveStatus status, std::string text) {
+    close();
+    sampleFrameCount_ = 0;
+    framesDelivered_ = 0;
+    errorText_ = std::move(text);
+    return status;
+}
+
+WaveStatus WaveFile::open(const fs::path& path) {
+    close();
+    resetHeader();
+    errorText_.clear();
+    if (path.empty()) {
+        return failOpen(kWaveUnsupported, "no input file was named");
+    }
+
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (status.type() == fs::file_type::not_found) {
+        return failOpen(kWaveBadFile, "cannot open file: no such file or directory");
+    }
+    if (error) {
+        return failOpen(kWaveBadFile, "cannot open file: " + error.message());
+    }
+    if (status.type() == fs::file_type::directory) {
+        return failOpen(kWaveBadFile, "cannot open file: it is a directory");
+    }
+    if (status.type() != fs::file_type::regular) {
+        return failOpen(kWaveBadFile, "cannot open file: not a regular file");
+    }
+    const std::uintmax_t length = fs::file_size(path, error);
+    if (error) {
+        return failOpen(kWaveBadFile, "cannot open file: " + error.message());
+    }
+    fileLength_ = static_cast<std::int64_t>(
+        std::min<std::uintmax_t>(length, std::numeric_limits<std::int64_t>::max()));
+
+    errno = 0;
+    stream_.open(path, std::ios::in | std::ios::binary);
+    if (!stream_.is_open()) {
+        const int cause = errno;
+        return failOpen(kWaveBadFile,
+                        "cannot open file: " + (cause != 0 ? std::generic_category().message(cause)
+                                                           : std::string("it cannot be read")));
+    }
+    return readHeader();
+}
+
+bool WaveFile::readExactly(std::uint8_t* destination, std::int64_t byteCount) {
+    stream_.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(byteCount));
+    const std::int64_t got = stream_.gcount();
+    position_ += got;
+    return got == byteCount;
+}
+
+bool WaveFile::skip(std::int64_t byteCount) {
+    if (byteCount == 0) {
+        return true;
+    }
+    stream_.seekg(static_cast<std::streamoff>(byteCount), std::ios::cur);
+    position_ += byteCount;
+    return static_cast<bool>(stream_);
+}
+
+WaveStatus WaveFile::readHeader() {
+    if (fileLength_ == 0) {
+        return failOpen(kWaveBadFile, "the file is empty");
+    }
+    std::array<std::uint8_t, kRiffHeaderBytes> riff{};
+    const auto riffBytes = std::min<std::int64_t>(fileLength_, kRiffHeaderBytes);
+    if (!readExactly(riff.data(), riffBytes)) {
+        return failOpen(kWaveBadFile, "cannot read the file");
+    }
+    // Only the form type decides; the first four bytes are not looked at, so "RF64" and other
+    // variants of the outer id are read like "RIFF".
+    constexpr std::string_view kFormType = "WAVE";
+    for (std::int64_t i = 8; i < riffBytes; ++i) {
+        if (riff[i] != static_cast<std::uint8_t>(kFormType[i - 8])) {
+            return failOpen(kWaveBadFile, "not a RIFF WAVE file");
+        }
+    }
+    if (riffBytes < static_cast<std::int64_t>(kRiffHeaderBytes)) {
+        // Too short to say; call a file that does not even start like one what it is.
+        constexpr std::string_view kRiff = "RIFF";
+        const bool looksLikeRiff = std::equal(
+            riff.begin(), riff.begin() + std::min<std::int64_t>(riffBytes, 4), kRiff.begin());
+        return failOpen(kWaveBadFile,
+                        looksLikeRiff ? std::string(kEndsInHeader) : "not a RIFF WAVE file");
+    }
+
+    bool formatSeen = false;
+    for (;;) {
+        if (bytesLeft() == 0) {
+            return failOpen(kWaveBadFile, "no \"data\" chunk");
+        }
+        if (bytesLeft() < static_cast<std::int64_t>(kChunkHeaderBytes)) {
+            return failOpen(kWaveBadFile, std::string(kEndsInHeader));
+        }
+        std::array<std::uint8_t, kChunkHeaderBytes> chunkHeader{};
+        if (!readExactly(chunkHeader.data(), kChunkHeaderBytes)) {
+            return failOpen(kWaveBadFile, "cannot read the file");
+        }
+        const std::uint32_t id = loadLe32(chunkHeader.data());
+        const std::uint32_t size = loadLe32(chunkHeader.data() + 4);
+
+        if (id == fourCC("data")) {
+            if (!formatSeen) {
+                return failOpen(kWaveBadFile, "the \"data\" chunk comes before the \"fmt \" chunk");
+            }
+            // 0 and 0xFFFFFFFF are what writers leave when they cannot seek back to fill in the
+            // size; the samples then run to the end of the file.
+            const bool placeholder = size == 0 || size == 0xFFFFFFFFu;
+            const std::int64_t sampleBytes =
+                placeholder ? bytesLeft() : std::min<std::int64_t>(size, bytesLeft());
+            sampleFrameCount_ = sampleBytes / blockAlignment_;
+            framesDelivered_ = 0;
+            buffer_.resize(kBufferBytes);
+            open_ = true;
+            return kWaveOk;
+        }
+        if (id == fourCC("fmt") && !formatSeen) {
+            if (const WaveStatus status = readFormatChunk(size); status != kWaveOk) {
+                return status;
+            }
+            formatSeen = true;
+            continue;
+        }
+        // Any other chunk, and any later "fmt " chunk, is passed over with its pad byte. A pad
+        // byte missing at the very end of the file is forgiven; the walk ends there anyway.
+        if (size > bytesLeft()) {
+            return failOpen(kWaveBadFile, std::string(kEndsInHeader));
+        }
+        const std::int64_t padded = static_cast<std::int64_t>(size) + (size & 1u);
+        if (!skip(std::min(padded, bytesLeft()))) {
+            return failOpen(kWaveBadFile, "cannot read the file");
+        }
+    }
+}
+
+WaveStatus WaveFile::readFormatChunk(std::uint32_t size) {
+    if (size < kMinFormatBytes) {
+        return failOpen(kWaveBadFile,
+                        "the \"fmt \" chunk is too short (" + std::to_string(size) + " bytes)");
+    }
+    if (size > bytesLeft()) {
+        return failOpen(kWaveBadFile, std::string(kEndsInHeader));
+    }
+    std::array<std::uint8_t, kExtensibleFormatBytes> body{};
+    const auto taken = std::min<std::int64_t>(size, kExtensibleFormatBytes);
+    const std::int64_t padded = static_cast<std::int64_t>(size) + (size & 1u);
+    if (!readExactly(body.data(), taken) || !skip(std::min(padded - taken, bytesLeft()))) {
+        return failOpen(kWaveBadFile, "cannot read the file");
+    }
+
+    formatTag_ = loadLe16(&body[0]);
+    channels_ = loadLe16(&body[2]);
+    sampleRate_ = loadLe32(&body[4]);
+    byteRate_ = loadLe32(&body[8]);
+    blockAlignment_ = loadLe16(&body[12]);
+    bitsPerSample_ = loadLe16(&body[14]);
+    sampleFormat_ = formatTag_;
+
+    if (formatTag_ == kWaveFormatExtensible) {
+        if (size < kExtensibleFormatBytes) {
+            return failOpen(kWaveBadFile, "the extensible \"fmt \" chunk is too short (" +
+                                              std::to_string(size) + " bytes)");
+        }
+        sampleFormat_ = loadLe16(&body[24]);
+        if (!std::equal(kSubFormatGuidTail.begin(), kSubFormatGuidTail.end(), &body[26])) {
+            return failOpen(kWaveUnsupported,
+                            "unsupported encoding (extensible format with an unknown sub-format)");
+        }
+        if (sampleFormat_ != kWaveFormatPcm && sampleFormat_ != kWaveFormatIeeeFloat) {
+            return failOpen(kWaveUnsupported,
+                            unsupportedEncoding("extensible format, sub-format ", sampleFormat_));
+        }
+    } else if (sampleFormat_ != kWaveFormatPcm && sampleFormat_ != kWaveFormatIeeeFloat) {
+        return failOpen(kWaveUnsupported, unsupportedEncoding("format tag ", sampleFormat_));
+    }
+
+    if (channels_ != 1 && channels_ != 2) {
+        return failOpen(kWaveBadFile, std::to_string(channels_) +
+                                          " channels (only mono and stereo are supported)");
+    }
+    decodeFrames_ = chooseDecoder(sampleFormat_, bitsPerSample_, channels_);
+    if (decodeFrames_ == nullptr) {
+        return failOpen(
+            kWaveUnsupported,
+            "unsupported sample width: " + std::to_string(bitsPerSample_) +
+                (sampleFormat_ == kWaveFormatIeeeFloat ? " bits (floating point)" : " bits"));
+    }
+
+    // Both checks as the header states them: the product is formed modulo 2^32 before the shift.
+    const std::uint32_t bitsPerFrame = static_cast<std::uint32_t>(channels_) * bitsPerSample_;
+    const std::uint32_t expectedByteRate = (sampleRate_ * bitsPerFrame) >> 3;
+    if (byteRate_ != expectedByteRate) {
+        return failOpen(kWaveBadFile, "inconsistent header: byte rate " +
+                                          std::to_string(byteRate_) + ", expected " +
+                                          std::to_string(expectedByteRate));
+    }
+    const std::uint32_t expectedAlignment = bitsPerFrame / 8;
+    if (blockAlignment_ != expectedAlignment) {
+        return failOpen(kWaveBadFile, "inconsistent header: block alignment " +
+                                          std::to_string(blockAlignment_) + ", expected " +
+                                          std::to_string(expectedAlignment));
+    }
+    return kWaveOk;
+}
+
+WaveStatus WaveFile::readSamples(std::int64_t count, SampleFrame* entries) {
+    if (!open_) {
+        errorText_ = "no file is open";
+        return kWaveUnsupported;
+    }
+    if (count < 1 || entries == nullptr) {
+        errorText_ = "nothing to read into";
+        return kWaveUnsupported;
+    }
+    errorText_.clear();
+
+    const std::int64_t frameBytes = blockAlignment_;
+    const std::int64_t framesPerBlock = static_cast<std::int64_t>(buffer_.size()) / frameBytes;
+    const std::int64_t available = std::min(count, framesRemaining());
+    std::int64_t delivered = 0;
+    while (delivered < available) {
+        const std::int64_t frames = std::min(framesPerBlock, available - delivered);
+        const std::int64_t wanted = frames * frameBytes;
+        stream_.read(reinterpret_cast<char*>(buffer_.data()), static_cast<std::streamsize>(wanted));
+        const std::int64_t got = stream_.gcount();
+        position_ += got;
+        const std::int64_t whole = got / frameBytes;
+        decodeFrames_(buffer_.data(), whole, entries + delivered);
+        delivered += whole;
+        framesDelivered_ += whole;
+        if (got < wanted) {
+            // The file shrank since it was opened, or the system failed to read it. What is left
+            // cannot be trusted to be frame-aligned, so the sample data ends here.
+            framesDelivered_ = sampleFrameCount_;
+            errorText_ = "cannot read the file: it ends inside the sample data";
+            return kWaveBadFile;
+        }
+    }
+    if (delivered < count) {
+        errorText_ = "end of the sample data";
+        return kWaveBadFile;
+    }
+    return kWaveOk;
+}
+
+}  // namespace zelvio
