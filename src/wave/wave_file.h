@@ -52,6 +52,8 @@ inline constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;  ///< sub-format 
 struct SampleFrame {
     std::int16_t left;   ///< left (or only) channel
     std::int16_t right;  ///< right channel; untouched for mono files
+
+    friend bool operator==(const SampleFrame&, const SampleFrame&) = default;
 };
 
 /// A chunk code: the first four characters of text (padded with spaces when shorter) packed into
