@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "pdb/palm_database.h"
+#include "pdb/pdb_test_support.h"
+
+namespace zelvio {
+namespace {
+
+using pdb_test::Bytes;
+using pdb_test::readFile;
+using pdb_test::ScratchFolder;
+using pdb_test::writeFile;
+
+/// A writer whose file operations fail on demand: the write call numbered failingWrite (from 0)
+/// writes only half its bytes and reports failure, or the close or the rename fails.
+class FaultyWriter : public FileWriter {
+  public:
+    struct Faults {
+        int failingWrite = -1;
+        bool failClose = false;
+        bool failRename = false;
+    };
+    FaultyWriter(std::filesystem::path target, Faults faults)
+        : FileWriter(std::move(target)), faults_(faults) {}
+
+  protected:
+    bool writeBytes(std::FILE* file, const std::uint8_t* bytes, std::size_t count) override {
+        if (writes_++ == faults_.failingWrite) {
+            (void)FileWriter::writeBytes(file, bytes, count / 2);
+            return false;
+        }
+        return FileWriter::writeBytes(file, bytes, count);
+    }
+    bool closeFile(std::FILE* file) override {
+        const bool closed = FileWriter::closeFile(file);
+        return closed && !faults_.failClose;
+    }
+    bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) override {
+        return !faults_.failRename && FileWriter::replaceFile(from, to);
+    }
+
+  private:
+    Faults faults_;
+    int writes_ = 0;
+};
+
+void fillSmallDatabase(PalmDatabase& db, std::uint8_t fillByte) {
+    ASSERT_EQ(db.create("Save test", "three records", "", 1), kDbOk);
+    db.startStream(1, 10000, 20, 2, static_cast<std::uint16_t>(CodecCode::Adpcm2), 200);
+    std::vector<std::uint8_t> chunk(51, fillByte);
+    chunk[0] = 0;
+    for (int i = 0; i < 1300; ++i) {  // 1254 fill record 1, the rest go to record 2
+        ASSERT_EQ(db.appendChunk(0, 51, chunk.data()), kDbOk);
+    }
+}
+
+TEST(Save, IntoAMissingFolderGivesStatus1AndWritesNothing) {
+    ScratchFolder folder;
+    PalmDatabase db;
+    fillSmallDatabase(db, 0x11);
+    EXPECT_EQ(db.save(folder / "missing" / "out.pdb"), kDbCannotCreate);
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+TEST(Save, FailureAtAnyStepGivesStatus1AndLeavesTheEarlierFileIntact) {
+    // Write calls: 0 the header, 1 to 3 the list entries, 4 to 6 the records.
+    struct Case {
+        const char* what;
+        FaultyWriter::Faults faults;
+    };
+    const Case cases[] = {
+        {"header write", {0, false, false}},       {"list entry write", {2, false, false}},
+        {"first record write", {4, false, false}}, {"last record write", {6, false, false}},
+        {"flush and close", {-1, true, false}},    {"rename", {-1, false, true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        const auto target = folder / "out.pdb";
+        const Bytes earlier = {'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
+        writeFile(target, earlier);
+
+        PalmDatabase db;
+        fillSmallDatabase(db, 0x22);
+        FaultyWriter writer(target, c.faults);
+        EXPECT_EQ(db.save(writer), kDbCannotCreate);
+        EXPECT_EQ(readFile(target), earlier);
+        EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.pdb"});
+    }
+}
+
+TEST(Save, ReplacesAnEarlierLongerFileWhole) {
+    ScratchFolder folder;
+    const auto target = folder / "out.pdb";
+    writeFile(target, Bytes(200000, 0xEE));
+    PalmDatabase db;
+    fillSmallDatabase(db, 0x33);
+    FaultyWriter writer(target, {});  // no faults: the seam itself changes nothing
+    ASSERT_EQ(db.save(writer), kDbOk);
+    const Bytes file = readFile(target);
+    EXPECT_EQ(file.size(), db.fileSize());
+    EXPECT_EQ(file.size(), 78u + 3 * 8 + 136 + 63986 + 32 + 46 * 51);
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.pdb"});
+}
+
+TEST(Save, OverAFolderGivesStatus1AndLeavesTheFolderAlone) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder / "taken");
+    writeFile(folder / "taken" / "inside", {1});
+    PalmDatabase db;
+    fillSmallDatabase(db, 0x44);
+    EXPECT_EQ(db.save(folder / "taken"), kDbCannotCreate);
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "taken"));
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"taken"});
+}
+
+TEST(Save, ConversionsSavingIntoOneFolderAtOnceAllSucceed) {
+    ScratchFolder folder;
+    constexpr int kSavers = 4;
+    PalmDatabase images[kSavers];
+    for (int i = 0; i < kSavers; ++i) {
+        fillSmallDatabase(images[i], static_cast<std::uint8_t>(0x50 + i));
+    }
+    DbStatus statuses[kSavers] = {};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kSavers; ++i) {
+        // Two savers aim at each target: each file must come out whole from one of them.
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 20 && statuses[i] == kDbOk; ++round) {
+                statuses[i] = images[i].save(folder / ("out" + std::to_string(i % 2) + ".pdb"));
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (int i = 0; i < kSavers; ++i) {
+        EXPECT_EQ(statuses[i], kDbOk) << "saver " << i;
+    }
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"out0.pdb", "out1.pdb"}));
+    for (int target = 0; target < 2; ++target) {
+        const Bytes file = readFile(folder / ("out" + std::to_string(target) + ".pdb"));
+        ASSERT_EQ(file.size(), images[0].fileSize());
+        const std::uint8_t fill = file.back();
+        EXPECT_TRUE(fill == 0x50 + target || fill == 0x52 + target);
+        EXPECT_EQ(std::count(file.end() - 50, file.end(), fill), 50);
+    }
+}
+
+}  // namespace
+}  // namespace zelvio
