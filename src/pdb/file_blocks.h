@@ -86,6 +86,12 @@ struct AudioInfoRecord {
 struct StreamHeader {
     static constexpr std::size_t kBytes = 32;
     static constexpr std::uint32_t kTag = 0x00020000;
+    // Offsets of the fields that appending a chunk reads and updates in place.
+    static constexpr std::size_t kSampleRateOffset = 6;
+    static constexpr std::size_t kSamplesPerFrameOffset = 14;
+    static constexpr std::size_t kDurationMsOffset = 20;
+    static constexpr std::size_t kDataBytesOffset = 24;
+    static constexpr std::size_t kRecordBytesOffset = 28;
 
     std::uint32_t recordTag = kTag;     ///< marks a stream record
     std::uint16_t channels = 0;         ///< 1: mono

@@ -53,10 +53,14 @@ bool FileWriter::open() {
     discard();
     failed_ = false;
     const std::filesystem::path folder = target_.parent_path();
-    const std::string stem = "." + target_.filename().string() + ".";
+    // Built by appending: GCC 12 at -O3 warns falsely on a chain of string + string.
+    std::string stem(1, '.');
+    stem.append(target_.filename().string()).push_back('.');
     // A few tries cover a name clash; a folder that cannot take a file fails every one.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        std::filesystem::path candidate = folder / (stem + uniqueSuffix() + ".tmp");
+        std::filesystem::path candidate = folder / stem;
+        candidate += uniqueSuffix();
+        candidate += ".tmp";
         errno = 0;
         file_ = createExclusive(candidate);
         if (file_ != nullptr) {

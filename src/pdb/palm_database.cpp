@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pdb/byte_order.h"
+
 namespace zelvio {
 namespace {
 
@@ -269,17 +271,21 @@ DbStatus PalmDatabase::appendChunk(std::uint16_t stream, std::uint16_t length,
     if (record->resize(position + length) != kDbOk) {
         return stopStream(cursor, kDbMemoryFull);
     }
-    StreamHeader header = StreamHeader::fromFileOrder(headerBytes(*record));
     (void)writeRecord(*record, position, bytes, length);
     // Every chunk, audio or silence, stands for one Frame; its duration comes from this
-    // record's own header, truncated to whole milliseconds.
-    header.dataBytes += length;
-    header.recordBytes += length;
-    if (header.sampleRate != 0) {
-        header.durationMs += (std::uint32_t{header.samplesPerFrame} * 1000) / header.sampleRate;
-    }
-    const auto updated = header.toFileOrder();
-    (void)writeRecord(*record, 0, updated.data(), StreamHeader::kBytes);
+    // record's own header, truncated to whole milliseconds. Only the three counters change, so
+    // they are updated where they stand in the record, in file order.
+    std::uint8_t* header = record->data();
+    const std::uint16_t sampleRate = loadBig16(header + StreamHeader::kSampleRateOffset);
+    const std::uint16_t samplesPerFrame = loadBig16(header + StreamHeader::kSamplesPerFrameOffset);
+    const std::uint32_t frameMs =
+        sampleRate == 0 ? 0 : (std::uint32_t{samplesPerFrame} * 1000) / sampleRate;
+    auto add = [header](std::size_t offset, std::uint32_t amount) {
+        storeBig32(header + offset, loadBig32(header + offset) + amount);
+    };
+    add(StreamHeader::kDurationMsOffset, frameMs);
+    add(StreamHeader::kDataBytesOffset, length);
+    add(StreamHeader::kRecordBytesOffset, length);
 
     cursor.bytesUsed += length;
     ++cursor.chunksStored;
