@@ -12,8 +12,10 @@
 // neighbouring input samples lie factor x 256 entries apart, counted in 1/128 of an entry.
 //
 // Everything per sample is integer arithmetic: 16-bit table reads, 32-bit products and sums. With
-// the filters this converter uses no intermediate leaves 32 bits (the largest is a product plus
-// its rounding term, just under 2^30).
+// the designed run filter and full-scale input whose signs follow the coefficients, over every
+// phase and the supported factors, the largest intermediates are a product plus its rounding term
+// (1073700864, just under 2^30), a pair of wing sums (8930426) and the scaled sum plus its
+// rounding term (650691701): all well inside 32 bits.
 #pragma once
 
 #include <cstddef>

@@ -45,7 +45,9 @@ inline constexpr DesignStatus kDesignBadWingLength =
     1;                                                // wing above 8192 (or 0, or tables too small)
 inline constexpr DesignStatus kDesignBadRollOff = 2;  // roll-off not above 0, or above 1
 inline constexpr DesignStatus kDesignBadBeta = 3;     // Kaiser beta below 1
-inline constexpr DesignStatus kDesignGainTooLarge = 4;  // the gain would be 65536 or more
+// The gain would be 65536 or more, or is not a number (a beta so large that the window overflows;
+// with roll-off and beta in range the gain stays near 16384 and below).
+inline constexpr DesignStatus kDesignGainTooLarge = 4;
 
 // Designs one wing of a Kaiser-windowed sinc lowpass and quantises it.
 //   coefficients, differences: at least wingLength entries each; written only on kDesignOk.

@@ -1,0 +1,414 @@
+#include "resample/resampler.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <span>
+#include <vector>
+
+#include "resample/kernels.h"
+
+namespace zelvio {
+namespace {
+
+const LowpassFilter& designedFilter() {
+    static const LowpassFilter filter = [] {
+        LowpassFilter f;
+        f.tapCount = 65;
+        f.wingLength = 8192;
+        f.coefficients.resize(8192);
+        f.differences.resize(8192);
+        EXPECT_EQ(designLowpassFilter(f.coefficients, f.differences, f.gain, 8192, 0.97, 9.0),
+                  kDesignOk);
+        return f;
+    }();
+    return filter;
+}
+
+std::vector<std::int16_t> noise(std::size_t count, unsigned seed, int amplitude = 30000) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> sample(-amplitude, amplitude);
+    std::vector<std::int16_t> samples(count);
+    for (auto& s : samples) {
+        s = static_cast<std::int16_t>(sample(random));
+    }
+    return samples;
+}
+
+struct RunOutput {
+    ResampleResult result;
+    std::vector<std::int16_t> output;
+};
+
+RunOutput runFile(double factor, std::span<const std::int16_t> stream, std::int64_t inputCount,
+                  std::int64_t maxOutputCount, bool design = true, bool large = true) {
+    MemorySource source(stream);
+    MemorySink sink;
+    const ResampleResult result =
+        resampleFile(factor, design, source, sink, inputCount, maxOutputCount, true, large);
+    return {result, sink.samples()};
+}
+
+std::int64_t jobOutputCount(std::int64_t inputCount, double factor) {
+    return static_cast<std::int64_t>(static_cast<double>(inputCount) * factor) + 1;
+}
+
+// Output sample k evaluated directly: the kernel at input position k x timeStep / 32768 over the
+// input extended with zeros on both sides, with no buffers or blocks involved.
+std::int16_t referenceSample(const std::vector<std::int16_t>& input, const LowpassFilter& f,
+                             double factor, std::int64_t gain, std::int64_t k) {
+    const auto x = [&](std::int64_t i) -> std::int32_t {
+        return i >= 0 && i < std::ssize(input) ? input[static_cast<std::size_t>(i)] : 0;
+    };
+    const auto tableAt = [&](std::uint32_t position128) {
+        const std::uint32_t e = position128 >> 7;
+        return f.coefficients[e] +
+               ((f.differences[e] * static_cast<std::int32_t>(position128 & 127)) >> 7);
+    };
+    // Positions in 1/128 of a table entry; one input sample is `step` of them away.
+    const bool stretched = factor < 1.0;
+    const std::uint32_t step = stretched ? coefficientStepFor(factor) : 256 * 128;
+    const auto wing = [&](std::int64_t first, int direction, std::uint32_t phase, bool right) {
+        std::uint32_t position = (phase * step) >> 15;  // unstretched, this is the phase itself
+        const std::uint32_t limit = right ? f.wingLength - 1u : f.wingLength;
+        if (right && phase == 0) {
+            position += step;
+        }
+        std::int32_t sum = 0;
+        for (std::int64_t j = 0; (position >> 7) < limit; ++j, position += step) {
+            sum += (tableAt(position) * x(first + direction * j) + 8192) >> 14;
+        }
+        return sum;
+    };
+    const std::uint64_t time = static_cast<std::uint64_t>(k) * timeStepFor(factor);
+    const auto i = static_cast<std::int64_t>(time >> 15);
+    const auto phase = static_cast<std::uint32_t>(time & 0x7FFF);
+    const std::int32_t sum =
+        wing(i, -1, phase, false) + wing(i + 1, +1, (32768 - phase) & 0x7FFF, true);
+    const std::int64_t v = ((sum >> 2) * gain + 4096) >> 13;
+    return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, -32768, 32767));
+}
+
+TEST(RunValues, FollowTheInputRateForTheDesignedFilter) {
+    struct Case {
+        double rate;
+        std::uint16_t history, block, gain;
+    };
+    const Case cases[] = {
+        {8000, 43, 4010, 15097}, {10000, 43, 4010, 15097}, {11025, 46, 4004, 13693},
+        {22050, 82, 3932, 6847}, {44100, 155, 3786, 3423}, {48000, 168, 3760, 3145},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rate);
+        const RunValues run = computeRunValues(10000.0 / c.rate, 15097, 65);
+        ASSERT_EQ(run.status, kResampleOk);
+        EXPECT_EQ(run.historyLength, c.history);
+        EXPECT_EQ(run.blockLength, c.block);
+        EXPECT_EQ(run.gain, c.gain);
+    }
+}
+
+TEST(RunValues, SmallBuiltInFilterKeepsSeventeenSamplesOfHistory) {
+    EXPECT_EQ(computeRunValues(1.0, 12471, 13).historyLength, 17);
+}
+
+TEST(CheckFactor, AcceptsExactlyTheDocumentedInputRates) {
+    struct Case {
+        double factor;
+        ResampleStatus status;
+    };
+    const Case cases[] = {
+        {10000.0 / (kMinInputRate - 1), kResampleUnsupportedFactor},  // a block of 65536 outputs
+        {10000.0 / kMinInputRate, kResampleOk},
+        {10000.0 / kMaxInputRate, kResampleOk},
+        {10000.0 / (kMaxInputRate + 1), kResampleUnsupportedFactor},  // history of 2048
+        {0.0, kResampleUnsupportedFactor},
+        {-1.0, kResampleUnsupportedFactor},
+        {std::nan(""), kResampleUnsupportedFactor},
+        {HUGE_VAL, kResampleUnsupportedFactor},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.factor);
+        EXPECT_EQ(checkFactor(c.factor), c.status);
+    }
+    EXPECT_EQ(computeRunValues(10000.0 / kMinInputRate, 15097, 65).maxBlockOutput, 65406u);
+    // A shorter filter needs less history, so it reaches further down.
+    EXPECT_EQ(checkFactor(10000.0 / (kMaxInputRate + 1), 13), kResampleOk);
+}
+
+TEST(ResampleFile, WritesExactlyTheRequestedCount) {
+    struct Case {
+        double rate;
+        std::int64_t inputs, wanted;
+    };
+    const Case cases[] = {{44100, 10000, 2268}, {8000, 3000, 3751}, {10000, 3000, 3001}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rate);
+        const double factor = 10000.0 / c.rate;
+        ASSERT_EQ(jobOutputCount(c.inputs, factor), c.wanted);
+        const std::vector<std::int16_t> input = noise(static_cast<std::size_t>(c.inputs), 1);
+        const RunOutput run = runFile(factor, input, c.inputs, c.wanted);
+        EXPECT_EQ(run.result.status, kResampleOk);
+        EXPECT_EQ(run.result.samplesWritten, c.wanted);
+        EXPECT_EQ(std::ssize(run.output), c.wanted);
+    }
+}
+
+TEST(ResampleFile, WritesNothingForFewerThanTwoInputSamples) {
+    const std::vector<std::int16_t> stream(200, 1234);  // a padded scratch file
+    for (const std::int64_t inputs : {0, 1}) {
+        for (const std::int64_t wanted : {1, 2}) {
+            SCOPED_TRACE(inputs * 10 + wanted);
+            const RunOutput run = runFile(10000.0 / 8000, stream, inputs, wanted);
+            EXPECT_EQ(run.result.status, kResampleOk);
+            EXPECT_EQ(run.result.samplesWritten, 0);
+            EXPECT_TRUE(run.output.empty());
+        }
+    }
+}
+
+TEST(ResampleFile, StopsMidBlockAtASmallerOutputCount) {
+    const std::vector<std::int16_t> input = noise(20000, 2);
+    const RunOutput full = runFile(10000.0 / 44100, input, 20000, 4536);
+    const RunOutput part =
+        runFile(10000.0 / 44100, input, 20000, 1000);  // the first block yields 859
+    EXPECT_EQ(part.result.samplesWritten, 1000);
+    EXPECT_TRUE(std::equal(part.output.begin(), part.output.end(), full.output.begin()));
+}
+
+TEST(ResampleFile, BringsAConstantUpFromTheSilentHistoryAndSettles) {
+    const std::vector<std::int16_t> input(44100, 10000);
+    const RunOutput run = runFile(10000.0 / 44100, input, 44100, 10001);
+    ASSERT_EQ(run.output.size(), 10001u);
+    EXPECT_EQ(run.output[0], 5796);
+    for (std::size_t k = 100; k < 9900; ++k) {
+        ASSERT_NEAR(run.output[k], 9502, 3) << "output " << k;
+    }
+}
+
+TEST(ResampleFile, SettlesAConstantNearItsLevelAtEveryCommonRate) {
+    for (const double rate : {8000.0, 11025.0, 16000.0, 22050.0, 32000.0, 44100.0, 48000.0}) {
+        SCOPED_TRACE(rate);
+        const auto inputs = static_cast<std::int64_t>(rate);
+        const std::vector<std::int16_t> input(static_cast<std::size_t>(inputs), 10000);
+        const RunOutput run = runFile(10000.0 / rate, input, inputs, 10000);
+        const auto [low, high] =
+            std::minmax_element(run.output.begin() + 200, run.output.end() - 200);
+        EXPECT_GE(*low, 9496);
+        EXPECT_LE(*high, 9509);
+    }
+}
+
+// Every output sample is the kernel over the zero-extended input, however the input is cut into
+// blocks, re-centred, or followed by other data in the stream.
+TEST(ResampleFile, MatchesDirectEvaluationOverTheZeroExtendedInput) {
+    struct Case {
+        double factor;
+        std::size_t inputs;
+    };
+    const Case cases[] = {
+        {10000.0 / kMinInputRate, 9000},  // largest blocks of output
+        {1.25, 12000},
+        {1.0, 9000},
+        {10000.0 / 11025, 15000},
+        {10000.0 / 44100, 20000},
+        {10000.0 / 48000, 9999},
+        {10000.0 / kMaxInputRate, 20000},  // two-sample blocks, creep of up to 61 samples
+        {1.25, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.factor);
+        const std::vector<std::int16_t> input = noise(c.inputs, 3);
+        // The stream holds loud garbage after the input, as a padded scratch file does.
+        std::vector<std::int16_t> stream = input;
+        const std::vector<std::int16_t> garbage = noise(5000, 4, 32767);
+        stream.insert(stream.end(), garbage.begin(), garbage.end());
+        const auto inputs = static_cast<std::int64_t>(c.inputs);
+        // Ask for more than the job would, so the run goes on well past the end of the input.
+        const std::int64_t wanted = jobOutputCount(inputs, c.factor) + 300;
+        const RunOutput run = runFile(c.factor, stream, inputs, wanted);
+        ASSERT_EQ(run.result.status, kResampleOk);
+        ASSERT_EQ(std::ssize(run.output), wanted);
+
+        const std::int64_t gain = computeRunValues(c.factor, 15097, 65).gain;
+        for (std::int64_t k = 0; k < wanted; ++k) {
+            ASSERT_EQ(run.output[static_cast<std::size_t>(k)],
+                      referenceSample(input, designedFilter(), c.factor, gain, k))
+                << "output " << k;
+        }
+    }
+}
+
+TEST(ResampleFile, IgnoresWhateverTheStreamHoldsPastTheInput) {
+    const std::vector<std::int16_t> input = noise(5000, 5);
+    std::vector<std::int16_t> zeros = input;
+    zeros.resize(8000, 0);
+    std::vector<std::int16_t> loud = input;
+    loud.resize(8000, 32767);
+    for (const double factor : {10000.0 / 44100, 1.0, 10000.0 / 8000}) {
+        SCOPED_TRACE(factor);
+        const std::int64_t wanted = jobOutputCount(5000, factor);
+        const RunOutput bare = runFile(factor, input, 5000, wanted);
+        EXPECT_EQ(runFile(factor, zeros, 5000, wanted).output, bare.output);
+        EXPECT_EQ(runFile(factor, loud, 5000, wanted).output, bare.output);
+        // A stream that ends early reads as zeros.
+        const std::span<const std::int16_t> shortStream(input.data(), 4000);
+        std::vector<std::int16_t> truncated(input.begin(), input.begin() + 4000);
+        truncated.resize(5000, 0);
+        EXPECT_EQ(runFile(factor, shortStream, 5000, wanted).output,
+                  runFile(factor, truncated, 5000, wanted).output);
+    }
+}
+
+TEST(ResampleFile, RunsTheBuiltInFiltersWithLoweredGains) {
+    struct Case {
+        const char* name;
+        bool large;
+        const LowpassFilter& filter;
+        std::int64_t gain;
+    };
+    const Case cases[] = {
+        {"large", true, largeBuiltInFilter(), 14008},
+        {"small", false, smallBuiltInFilter(), 12471},
+    };
+    const std::vector<std::int16_t> input = noise(6000, 6);
+    for (const Case& c : cases) {
+        for (const double factor : {1.25, 10000.0 / 22050}) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(factor));
+            const std::int64_t wanted = jobOutputCount(6000, factor);
+            const RunOutput run = runFile(factor, input, 6000, wanted, false, c.large);
+            ASSERT_EQ(std::ssize(run.output), wanted);
+            const std::int64_t gain =
+                factor < 1 ? static_cast<std::int64_t>(c.gain * factor + 0.5) : c.gain;
+            for (std::int64_t k = 0; k < wanted; k += 7) {
+                ASSERT_EQ(run.output[static_cast<std::size_t>(k)],
+                          referenceSample(input, c.filter, factor, gain, k))
+                    << "output " << k;
+            }
+        }
+    }
+}
+
+class FailingSource final : public SampleSource {
+  public:
+    FailingSource(std::span<const std::int16_t> samples, int goodReads)
+        : inner_(samples), goodReads_(goodReads) {}
+    std::int64_t read(std::int16_t* destination, std::size_t count) override {
+        ++reads;
+        return reads > goodReads_ ? -1 : inner_.read(destination, count);
+    }
+    int reads = 0;
+
+  private:
+    MemorySource inner_;
+    int goodReads_;
+};
+
+class FailingSink final : public SampleSink {
+  public:
+    bool write(const std::int16_t*, std::size_t count) override {
+        ++writes;
+        return count == 0;
+    }
+    int writes = 0;
+};
+
+TEST(ResampleFile, ReportsReadFailuresAfterWritingWhatItHad) {
+    const std::vector<std::int16_t> input = noise(20000, 7);
+    for (const int goodReads : {0, 1, 3}) {
+        SCOPED_TRACE(goodReads);
+        FailingSource source(input, goodReads);
+        MemorySink sink;
+        const ResampleResult result =
+            resampleFile(1.0, true, source, sink, 20000, 20001, true, true);
+        EXPECT_EQ(result.status, kResampleReadError);
+        EXPECT_EQ(result.samplesWritten, std::ssize(sink.samples()));
+        EXPECT_EQ(result.samplesWritten, goodReads * 4010);  // one block per successful read
+    }
+}
+
+TEST(ResampleFile, ReportsAWriteFailure) {
+    const std::vector<std::int16_t> input = noise(5000, 8);
+    MemorySource source(input);
+    FailingSink sink;
+    const ResampleResult result = resampleFile(1.0, true, source, sink, 5000, 5001, true, true);
+    EXPECT_EQ(result.status, kResampleWriteError);
+    EXPECT_EQ(result.samplesWritten, 0);
+    EXPECT_EQ(sink.writes, 1);
+}
+
+TEST(ResampleFile, RefusesAnUnsupportedFactorWithoutTouchingEitherStream) {
+    const std::vector<std::int16_t> input = noise(5000, 9);
+    for (const double rate : {612.0, 617576.0}) {
+        SCOPED_TRACE(rate);
+        FailingSource source(input, 100);
+        FailingSink sink;
+        const ResampleResult result =
+            resampleFile(10000.0 / rate, true, source, sink, 5000, 100000, true, true);
+        EXPECT_EQ(result.status, kResampleUnsupportedFactor);
+        EXPECT_EQ(result.samplesWritten, 0);
+        EXPECT_EQ(source.reads, 0);
+        EXPECT_EQ(sink.writes, 0);
+    }
+}
+
+TEST(ResampleStream, RefusesAFilterWiderThanItsTapCount) {
+    LowpassFilter filter = designedFilter();
+    filter.tapCount = 13;  // history for 13 taps, reach of 65
+    MemorySource source(std::span<const std::int16_t>{});
+    MemorySink sink;
+    EXPECT_EQ(resampleStream(1.0, source, sink, 0, 1, true, filter).status, kResampleBadFilter);
+}
+
+class RawFileTest : public ::testing::Test {
+  protected:
+    std::filesystem::path path_ =
+        std::filesystem::path(ZELVIO_BINARY_DIR) /
+        ("resample_raw_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         ".raw");
+    void TearDown() override { std::filesystem::remove(path_); }
+};
+
+TEST_F(RawFileTest, WritesAndReadsLittleEndianSamples) {
+    const std::vector<std::int16_t> samples = {0x1234, -2, -32768, 32767, 0};
+    std::FILE* out = std::fopen(path_.string().c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    RawFileSink sink(out);
+    EXPECT_TRUE(sink.write(samples.data(), samples.size()));
+    std::fputc(0x55, out);  // a stray odd byte at the end
+    std::fclose(out);
+
+    std::FILE* in = std::fopen(path_.string().c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    unsigned char head[4] = {};
+    ASSERT_EQ(std::fread(head, 1, 4, in), 4u);
+    EXPECT_EQ(head[0], 0x34);
+    EXPECT_EQ(head[1], 0x12);
+    EXPECT_EQ(head[2], 0xFE);
+    EXPECT_EQ(head[3], 0xFF);
+    std::rewind(in);
+    RawFileSource source(in);
+    std::vector<std::int16_t> back(10, 7);
+    EXPECT_EQ(source.read(back.data(), back.size()), 5);
+    back.resize(5);
+    EXPECT_EQ(back, samples);
+    EXPECT_EQ(source.read(back.data(), 1), 0);
+    std::fclose(in);
+}
+
+TEST_F(RawFileTest, ReportsAReadFailure) {
+    std::FILE* file = std::fopen(path_.string().c_str(), "wb");  // not open for reading
+    ASSERT_NE(file, nullptr);
+    RawFileSource source(file);
+    std::int16_t sample = 0;
+    EXPECT_EQ(source.read(&sample, 1), -1);
+    std::fclose(file);
+}
+
+}  // namespace
+}  // namespace zelvio
