@@ -72,47 +72,5 @@ TEST(FileBlocks, StreamHeaderPutsEveryNumberBigEndianAtItsOffset) {
     EXPECT_EQ(StreamHeader::fromFileOrder(bytes), header);
 }
 
-TEST(FileBlocks, AudioInfoRecordZeroesEverythingPastItsTextsAndPadding) {
-    AudioInfoRecord info;
-    info.description = {'a', 'b', 'c'};
-    info.extraText = {'x'};
-    info.infoNumber = 0x0102;
-
-    const auto bytes = info.toFileOrder();
-    std::array<std::uint8_t, 136> expected{};
-    expected[1] = 0x01;  // recordTag 0x00010000
-    expected[4] = 'a';
-    expected[5] = 'b';
-    expected[6] = 'c';
-    expected[68] = 'x';
-    expected[132] = 0x01;
-    expected[133] = 0x02;
-    EXPECT_EQ(bytes, expected);
-    EXPECT_EQ(AudioInfoRecord::fromFileOrder(bytes), info);
-}
-
-TEST(FileBlocks, RecordListEntryHoldsOffsetAttributesAndUniqueId) {
-    const RecordListEntry entry{0x000000E6, 0x40, {0x01, 0x02, 0x03}};
-    const std::array<std::uint8_t, 8> expected = {0x00, 0x00, 0x00, 0xE6, 0x40, 0x01, 0x02, 0x03};
-    EXPECT_EQ(entry.toFileOrder(), expected);
-    EXPECT_EQ(RecordListEntry::fromFileOrder(expected), entry);
-}
-
-TEST(FileBlocks, AudioChunkLengthIsMarkerPlusOneCodedFrame) {
-    struct Case {
-        CodecCode codec;
-        std::uint16_t length;
-    };
-    const Case cases[] = {{CodecCode::Pcm8, 201},
-                          {CodecCode::Adpcm4, 101},
-                          {CodecCode::Adpcm3, 76},
-                          {CodecCode::Adpcm2, 51}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.codec));
-        EXPECT_EQ(audioChunkLength(static_cast<std::uint16_t>(c.codec)), c.length);
-    }
-    EXPECT_EQ(audioChunkLength(1), 0);
-}
-
 }  // namespace
 }  // namespace zelvio

@@ -63,12 +63,6 @@ TEST(PalmDatabase, ImageWithoutRecordsSavesAs78ByteHeader) {
     EXPECT_EQ(file[77], 0);
 }
 
-TEST(PalmDatabase, ConstructedImageHasAnEmptyNameAndZeroHeader) {
-    PalmDatabase db;
-    EXPECT_EQ(db.header(), DatabaseHeader{});
-    EXPECT_EQ(db.numRecords(), 0);
-}
-
 TEST(PalmDatabase, InitHeaderStoresAtMost31NameBytesAndKeepsTheTerminator) {
     PalmDatabase db;
     db.initHeader(std::string(40, 'x'));
@@ -144,12 +138,6 @@ TEST(PalmDatabase, WriteRecordRefusesBytesPastTheRecordsEnd) {
     EXPECT_EQ(PalmDatabase::writeRecord(record, 2, source, 2), kDbOk);
     EXPECT_EQ(record.data()[0] + record.data()[1], 0);
     EXPECT_EQ(record.data()[3], 2);
-}
-
-TEST(PalmDatabase, StatusTextsNameEachStatus) {
-    EXPECT_EQ(dbStatusText(kDbIndexOutOfRange), "record index out of range");
-    EXPECT_EQ(dbStatusText(kDbCannotCreate), "the database file cannot be created or written");
-    EXPECT_EQ(dbStatusText(0x7777), "unknown status");
 }
 
 }  // namespace
