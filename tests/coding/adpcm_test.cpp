@@ -42,47 +42,52 @@ std::string hex(const Bytes& bytes) {
 }
 
 // A direct transcription of the coding steps, one sample at a time, with a bit cursor and codes
-// ORed into cleared bytes: an oracle for the grouped, branch-free coder.
+// ORed into cleared bytes: an oracle for the table-driven coder.
 struct ReferenceEncoder {
     std::int32_t predictor = 0;
     std::int32_t stepIndex = 0;
     std::int32_t lastCode = 0;
 
+    // Codes one sample and returns its emitted code.
+    int codeSample(std::int16_t sample, int bits) {
+        const std::int32_t step = kAdpcmStepSizes[static_cast<std::size_t>(stepIndex)];
+        const std::int32_t d = std::clamp(sample - predictor, -32768, 32767);
+        const std::int32_t sign = d < 0 ? 8 : 0;
+        std::int32_t magnitude = d < 0 ? -d : d;
+        std::int32_t code = 0;
+        std::int32_t r = step;
+        if (bits == 1) {
+            code = 4;
+        } else {
+            r = step >> (bits - 1);
+            std::int32_t t = step;
+            for (int i = 0; i < bits - 1; ++i) {
+                if (magnitude >= t) {
+                    code |= 4 >> i;
+                    magnitude -= t;
+                    r += t;
+                }
+                t >>= 1;
+            }
+        }
+        predictor = std::clamp(sign ? predictor - r : predictor + r, -32768, 32767);
+        code |= sign;
+        if (bits == 1 && (lastCode & 8) != sign) {
+            stepIndex -= 2;
+        } else {
+            stepIndex += kAdpcmIndexAdjustments[static_cast<std::size_t>(code)];
+        }
+        stepIndex = std::clamp(stepIndex, 0, 88);
+        lastCode = code;
+        return code >> (4 - bits);
+    }
+
     Bytes encode(const Samples& samples, int bits) {
         Bytes out((bits * samples.size() + 7) / 8, 0);
-        std::int32_t step = kAdpcmStepSizes[stepIndex];
         std::size_t byte = 0;
         int bit = 0;
         for (const std::int16_t sample : samples) {
-            const std::int32_t d = std::clamp(sample - predictor, -32768, 32767);
-            const std::int32_t sign = d < 0 ? 8 : 0;
-            std::int32_t magnitude = d < 0 ? -d : d;
-            std::int32_t code = 0;
-            std::int32_t r = step;
-            if (bits == 1) {
-                code = 4;
-            } else {
-                r = step >> (bits - 1);
-                std::int32_t t = step;
-                for (int i = 0; i < bits - 1; ++i) {
-                    if (magnitude >= t) {
-                        code |= 4 >> i;
-                        magnitude -= t;
-                        r += t;
-                    }
-                    t >>= 1;
-                }
-            }
-            predictor = std::clamp(sign ? predictor - r : predictor + r, -32768, 32767);
-            code |= sign;
-            if (bits == 1 && (lastCode & 8) != sign) {
-                stepIndex -= 2;
-            } else {
-                stepIndex += kAdpcmIndexAdjustments[code];
-            }
-            stepIndex = std::clamp(stepIndex, 0, 88);
-            step = kAdpcmStepSizes[stepIndex];
-            const int e = code >> (4 - bits);
+            const int e = codeSample(sample, bits);
             out[byte] = static_cast<std::uint8_t>(out[byte] | ((e << bit) & 0xFF));
             if (bit + bits > 8) {
                 out[byte + 1] = static_cast<std::uint8_t>(out[byte + 1] | (e >> (8 - bit)));
@@ -92,9 +97,13 @@ struct ReferenceEncoder {
                 bit -= 8;
                 ++byte;
             }
-            lastCode = code;
         }
         return out;
+    }
+
+    AdpcmState state() const {
+        return {static_cast<std::int16_t>(predictor), static_cast<std::int16_t>(stepIndex),
+                static_cast<std::int16_t>(lastCode)};
     }
 };
 
@@ -451,10 +460,33 @@ TEST(AdpcmEncoder, MatchesAPlainOneSampleAtATimeCoderOnManySignals) {
                     signals[n].begin() + static_cast<std::ptrdiff_t>(start + kFrame));
                 ASSERT_EQ(encode(encoder, frame, bits), reference.encode(frame, bits))
                     << "frame " << start / kFrame;
-                ASSERT_EQ(encoder.state(),
-                          (AdpcmState{static_cast<std::int16_t>(reference.predictor),
-                                      static_cast<std::int16_t>(reference.stepIndex),
-                                      static_cast<std::int16_t>(reference.lastCode)}));
+                ASSERT_EQ(encoder.state(), reference.state());
+            }
+        }
+    }
+}
+
+// Every difference the coder can meet, at every step index: with the predictor at either end of
+// the range, the samples -32768 to 32767 give differences from -65535 to 65535, clamped or not.
+TEST(AdpcmEncoder, QuantisesEveryDifferenceAtEveryStepLikeThePlainCoder) {
+    for (const std::int16_t bits : {std::int16_t{4}, std::int16_t{3}, std::int16_t{2}}) {
+        for (const std::int16_t predictor : {std::int16_t{-32768}, std::int16_t{32767}}) {
+            for (std::int16_t index = 0; index <= kAdpcmMaxStepIndex; ++index) {
+                SCOPED_TRACE(testing::Message() << bits << " bits, predictor " << predictor
+                                                << ", step index " << index);
+                for (std::int32_t value = -32768; value <= 32767; ++value) {
+                    const auto sample = static_cast<std::int16_t>(value);
+                    AdpcmEncoder encoder;
+                    encoder.setState({predictor, index, 0});
+                    std::uint8_t byte = 0;
+                    encoder.encodeFrame(&sample, &byte, 1, bits);
+                    ReferenceEncoder reference{predictor, index, 0};
+                    const int expected = reference.codeSample(sample, bits);
+                    if (byte != expected || encoder.state() != reference.state()) {
+                        FAIL() << "sample " << value << ": code " << int{byte} << ", expected "
+                               << expected;
+                    }
+                }
             }
         }
     }
