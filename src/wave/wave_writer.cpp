@@ -1,0 +1,142 @@
+#include "wave/wave_writer.h"
+
+#include <array>
+#include <system_error>
+#include <vector>
+
+namespace zelvio {
+namespace {
+
+constexpr std::size_t kHeaderBytes = 44;
+
+void storeLe16(std::uint8_t* bytes, std::uint16_t value) {
+    bytes[0] = static_cast<std::uint8_t>(value);
+    bytes[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void storeLe32(std::uint8_t* bytes, std::uint32_t value) {
+    storeLe16(bytes, static_cast<std::uint16_t>(value));
+    storeLe16(bytes + 2, static_cast<std::uint16_t>(value >> 16));
+}
+
+/// The canonical header of a mono 16-bit PCM file with dataBytes of samples.
+std::array<std::uint8_t, kHeaderBytes> headerFor(std::uint32_t sampleRate,
+                                                 std::uint32_t dataBytes) {
+    std::array<std::uint8_t, kHeaderBytes> header{};
+    std::uint8_t* at = header.data();
+    const auto id = [&at](const char* text) {
+        for (int i = 0; i < 4; ++i) {
+            *at++ = static_cast<std::uint8_t>(text[i]);
+        }
+    };
+    id("RIFF");
+    storeLe32(at, 36 + dataBytes);
+    at += 4;
+    id("WAVE");
+    id("fmt ");
+    storeLe32(at, 16);
+    storeLe16(at + 4, kWaveFormatPcm);
+    storeLe16(at + 6, 1);                // channels
+    storeLe32(at + 8, sampleRate);       // sample frames per second
+    storeLe32(at + 12, sampleRate * 2);  // bytes per second
+    storeLe16(at + 16, 2);               // bytes per sample frame
+    storeLe16(at + 18, 16);              // bits per sample
+    at += 20;
+    id("data");
+    storeLe32(at, dataBytes);
+    return header;
+}
+
+}  // namespace
+
+WaveWriter::~WaveWriter() {
+    discard();
+}
+
+WaveStatus WaveWriter::fail(WaveStatus status, std::string text) {
+    errorText_ = std::move(text);
+    return status;
+}
+
+void WaveWriter::discard() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+}
+
+WaveStatus WaveWriter::open(const std::filesystem::path& path, std::uint32_t sampleRate) {
+    if (file_ != nullptr) {
+        return fail(kWaveUnsupported, "a file is open already");
+    }
+    if (path.empty() || sampleRate == 0 || sampleRate > 0x7FFFFFFFu) {
+        return fail(kWaveUnsupported, path.empty() ? "no file name" : "unusable sample rate");
+    }
+    file_ = std::fopen(path.string().c_str(), "wb");
+    if (file_ == nullptr) {
+        return fail(kWaveBadFile, "cannot create \"" + path.string() + "\"");
+    }
+    path_ = path;
+    sampleRate_ = sampleRate;
+    samplesWritten_ = 0;
+    failed_ = false;
+    const auto header = headerFor(sampleRate, 0);
+    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size()) {
+        failed_ = true;
+        return fail(kWaveBadFile, "cannot write \"" + path.string() + "\"");
+    }
+    errorText_.clear();
+    return kWaveOk;
+}
+
+WaveStatus WaveWriter::writeSamples(const std::int16_t* samples, std::size_t count) {
+    if (file_ == nullptr || (samples == nullptr && count > 0)) {
+        return fail(kWaveUnsupported, file_ == nullptr ? "no file is open" : "no samples");
+    }
+    if (failed_) {
+        return fail(kWaveBadFile, "an earlier write failed");
+    }
+    if ((samplesWritten_ + count) * 2 > kMaxDataBytes) {
+        failed_ = true;
+        return fail(kWaveBadFile, "too many samples for one WAVE file");
+    }
+    std::vector<std::uint8_t> bytes(2 * count);
+    for (std::size_t i = 0; i < count; ++i) {
+        storeLe16(bytes.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
+    }
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+        failed_ = true;
+        return fail(kWaveBadFile, "cannot write \"" + path_.string() + "\"");
+    }
+    samplesWritten_ += count;
+    return kWaveOk;
+}
+
+WaveStatus WaveWriter::close() {
+    if (file_ == nullptr) {
+        return fail(kWaveUnsupported, "no file is open");
+    }
+    bool ok = !failed_;
+    if (ok) {
+        const auto header = headerFor(sampleRate_, static_cast<std::uint32_t>(2 * samplesWritten_));
+        ok = std::fseek(file_, 0, SEEK_SET) == 0 &&
+             std::fwrite(header.data(), 1, header.size(), file_) == header.size();
+    }
+    if (!ok) {
+        discard();
+        return fail(kWaveBadFile, "cannot write \"" + path_.string() + "\"");
+    }
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!closed) {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+        return fail(kWaveBadFile, "cannot write \"" + path_.string() + "\"");
+    }
+    errorText_.clear();
+    return kWaveOk;
+}
+
+}  // namespace zelvio

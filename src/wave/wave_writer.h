@@ -1,0 +1,66 @@
+// Writing mono 16-bit PCM WAVE files.
+//
+//     WaveWriter writer;
+//     if (writer.open(path, 10000) != kWaveOk) { show(writer.errorText()); return; }
+//     writer.writeSamples(samples, count);   // as often as needed
+//     if (writer.close() != kWaveOk) { ... }  // fills in the sizes
+//
+// The file is the canonical 44-byte header ("RIFF", "WAVE", a 16-byte "fmt " chunk, "data")
+// followed by the samples, little-endian whatever the host's byte order. The sizes in the header
+// are written when the file is closed; a file that was not closed successfully is removed.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "wave/wave_file.h"
+
+namespace zelvio {
+
+/// Writes one mono 16-bit PCM WAVE file, front to back. Statuses are those of WaveFile:
+/// kWaveOk, kWaveBadFile (cannot create or write) and kWaveUnsupported (bad argument).
+class WaveWriter {
+  public:
+    /// The most sample bytes a WAVE file can state: its sizes are 32-bit.
+    static constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFu - 36;
+
+    WaveWriter() = default;
+    /// Removes an unfinished file.
+    ~WaveWriter();
+    WaveWriter(const WaveWriter&) = delete;
+    WaveWriter& operator=(const WaveWriter&) = delete;
+
+    /// Creates (or truncates) the file and writes the header for sampleRate samples per second.
+    /// Returns kWaveOk, kWaveUnsupported for an empty path, a rate of 0 or a writer already open,
+    /// kWaveBadFile when the file cannot be created.
+    [[nodiscard]] WaveStatus open(const std::filesystem::path& path, std::uint32_t sampleRate);
+    /// Appends count samples. Returns kWaveOk, kWaveUnsupported when no file is open or samples
+    /// is null with count > 0, kWaveBadFile when the write fails or the file would pass the
+    /// 4 GiB that its sizes can state (the file is then removed at close).
+    [[nodiscard]] WaveStatus writeSamples(const std::int16_t* samples, std::size_t count);
+    /// Writes the sizes into the header and closes the file. Returns kWaveOk when the whole file
+    /// is on disk; otherwise kWaveBadFile and the file is removed. kWaveUnsupported when no file
+    /// is open.
+    [[nodiscard]] WaveStatus close();
+
+    /// Samples written so far.
+    [[nodiscard]] std::uint64_t samplesWritten() const { return samplesWritten_; }
+    /// After a failure: one plain sentence saying what went wrong. Empty after a success.
+    [[nodiscard]] std::string_view errorText() const { return errorText_; }
+
+  private:
+    WaveStatus fail(WaveStatus status, std::string text);
+    void discard();
+
+    std::FILE* file_ = nullptr;
+    std::filesystem::path path_;
+    std::uint32_t sampleRate_ = 0;
+    std::uint64_t samplesWritten_ = 0;
+    bool failed_ = false;
+    std::string errorText_;
+};
+
+}  // namespace zelvio
