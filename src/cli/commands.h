@@ -13,5 +13,9 @@ inline constexpr int kExitUsage = 2;         ///< the command line was wrong
 inline constexpr int kExitDatabaseFull = 3;  ///< saved, but the audio was cut to fit
 
 void addConvertCommand(CLI::App& app, int& exitCode);
+/// zelvio info: shows a database's header, stream format and records (text or JSON).
+void addInfoCommand(CLI::App& app, int& exitCode);
+/// zelvio decode: writes a database's audio as a 16-bit mono WAVE file.
+void addDecodeCommand(CLI::App& app, int& exitCode);
 
 }  // namespace zelvio::cli

@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitCode = zelvio::cli::kExitSuccess;
     zelvio::cli::addConvertCommand(app, exitCode);
+    zelvio::cli::addInfoCommand(app, exitCode);
+    zelvio::cli::addDecodeCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

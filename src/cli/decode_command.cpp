@@ -1,0 +1,90 @@
+// zelvio decode FILE.pdb [-o OUT.wav] [--comfort-noise] [-f] [-q]
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/terminal.h"
+#include "job/conversion_job.h"
+#include "pdb/database_decoder.h"
+#include "pdb/database_reader.h"
+#include "wave/wave_writer.h"
+
+namespace zelvio::cli {
+namespace {
+
+struct DecodeCommandOptions {
+    std::string input;
+    std::string output;
+    bool comfortNoise = false;
+    bool force = false;
+    bool quiet = false;
+};
+
+int runDecode(const DecodeCommandOptions& options) {
+    DatabaseReader reader;
+    if (reader.open(options.input) != kReadOk) {
+        printError(options.input + ": " + std::string(reader.errorText()));
+        return kExitFailure;
+    }
+    const std::filesystem::path output = outputPathFor(options.output, options.input, ".wav");
+    if (const std::string problem = overwriteProblem(output, options.force); !problem.empty()) {
+        printError(problem);
+        return kExitFailure;
+    }
+
+    WaveWriter writer;
+    if (writer.open(output, reader.streamFormat().sampleRate) != kWaveOk) {
+        printError(std::string(writer.errorText()));
+        return kExitFailure;
+    }
+    DatabaseDecoder decoder(reader, DecodeOptions{.comfortNoise = options.comfortNoise});
+    ProgressBar progress("decoding", !options.quiet);
+    std::array<std::int16_t, DatabaseDecoder::kFrameSamples> frame{};
+    while (decoder.nextFrame(frame.data())) {
+        if (writer.writeSamples(frame.data(), frame.size()) != kWaveOk) {
+            progress.finish();
+            printError(std::string(writer.errorText()));
+            return kExitFailure;
+        }
+        if ((decoder.framesDecoded() & 255) == 0) {
+            progress.update(static_cast<double>(decoder.framesDecoded()) /
+                            static_cast<double>(decoder.frameCount()));
+        }
+    }
+    progress.finish();
+    if (writer.close() != kWaveOk) {
+        printError(std::string(writer.errorText()));
+        return kExitFailure;
+    }
+    if (!options.quiet) {
+        std::printf(
+            "%s: %llu Frames (%s) of %s, %u Hz mono 16-bit%s\n", output.string().c_str(),
+            static_cast<unsigned long long>(decoder.framesDecoded()),
+            formatMinutesSeconds(static_cast<std::int64_t>(reader.totalDurationMs())).c_str(),
+            std::string(codecName(reader.streamFormat().codec)).c_str(),
+            static_cast<unsigned>(reader.streamFormat().sampleRate),
+            options.comfortNoise ? ", comfort noise in silence" : "");
+    }
+    return kExitSuccess;
+}
+
+}  // namespace
+
+void addDecodeCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<DecodeCommandOptions>();
+    CLI::App* command = app.add_subcommand(
+        "decode",
+        "Decode an audio database into a 16-bit mono WAVE file, as the handheld plays it");
+    command->add_option("input", options->input, "Database file to decode")->required();
+    command->add_option("-o,--output", options->output,
+                        "WAVE file to write (default: the input with .wav)");
+    command->add_flag("--comfort-noise", options->comfortNoise,
+                      "Fill silence with low noise at its stored level instead of zeros");
+    command->add_flag("-f,--force", options->force, "Overwrite an existing WAVE file");
+    command->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
+    command->callback([options, &exitCode] { exitCode = runDecode(*options); });
+}
+
+}  // namespace zelvio::cli
