@@ -25,10 +25,14 @@ struct ConvertOptions {
 
 const char* modeName(int bits) {
     switch (bits) {
-        case 8: return "8-bit PCM";
-        case 4: return "4-bit ADPCM";
-        case 3: return "3-bit ADPCM";
-        default: return "2-bit ADPCM";
+        case 8:
+            return "8-bit PCM";
+        case 4:
+            return "4-bit ADPCM";
+        case 3:
+            return "3-bit ADPCM";
+        default:
+            return "2-bit ADPCM";
     }
 }
 

@@ -14,7 +14,9 @@ void printError(std::string_view message) {
 ProgressBar::ProgressBar(std::string label, bool enabled)
     : label_(std::move(label)), enabled_(enabled && ::isatty(STDERR_FILENO) == 1) {}
 
-ProgressBar::~ProgressBar() { finish(); }
+ProgressBar::~ProgressBar() {
+    finish();
+}
 
 void ProgressBar::update(double fraction) {
     if (!enabled_) {

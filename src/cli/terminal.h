@@ -13,13 +13,13 @@ void printError(std::string_view message);
 /// A one-line progress bar on standard error. It draws only when standard error is a terminal
 /// and it is enabled; otherwise every call does nothing.
 class ProgressBar {
-public:
+  public:
     ProgressBar(std::string label, bool enabled);
     ~ProgressBar();
     void update(double fraction);
     void finish();
 
-private:
+  private:
     std::string label_;
     bool enabled_;
     int lastPermille_ = -1;
@@ -28,8 +28,7 @@ private:
 
 /// The output path: the one given, or the input path with its extension replaced.
 std::filesystem::path outputPathFor(const std::filesystem::path& given,
-                                    const std::filesystem::path& input,
-                                    std::string_view extension);
+                                    const std::filesystem::path& input, std::string_view extension);
 
 /// Refuses to overwrite an existing file without --force: returns the message to print, or an
 /// empty string when writing may go ahead.

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 // A scratch file of raw samples in the system's temporary folder. It is created exclusively
 // under a fresh name, so that runs side by side never share one, and removed when it ends.
 class ScratchFile {
-public:
+  public:
     ScratchFile() = default;
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
@@ -40,10 +40,9 @@ public:
             return false;
         }
         std::random_device device;
-        std::mt19937_64 random(
-            (static_cast<std::uint64_t>(device()) << 32) ^ device() ^
-            static_cast<std::uint64_t>(
-                std::chrono::steady_clock::now().time_since_epoch().count()));
+        std::mt19937_64 random((static_cast<std::uint64_t>(device()) << 32) ^ device() ^
+                               static_cast<std::uint64_t>(
+                                   std::chrono::steady_clock::now().time_since_epoch().count()));
         for (int attempt = 0; attempt < 32; ++attempt) {
             char name[64];
             std::snprintf(name, sizeof name, "zelvio-%016llx-%s.tmp",
@@ -90,14 +89,14 @@ public:
         }
     }
 
-private:
+  private:
     fs::path path_;
     std::FILE* file_ = nullptr;
 };
 
 // Passes samples on to the scratch file and reports how far the rate conversion has come.
 class ProgressSink final : public SampleSink {
-public:
+  public:
     ProgressSink(SampleSink& inner, std::int64_t expected, std::function<void(double)> report)
         : inner_(inner), expected_(expected), report_(std::move(report)) {}
 
@@ -109,7 +108,7 @@ public:
         return inner_.write(samples, count);
     }
 
-private:
+  private:
     SampleSink& inner_;
     std::int64_t expected_;
     std::int64_t written_ = 0;
@@ -118,18 +117,15 @@ private:
 
 std::uint16_t codecFor(int bitsPerSample) {
     switch (bitsPerSample) {
-        case 8: return static_cast<std::uint16_t>(CodecCode::Pcm8);
-        case 4: return static_cast<std::uint16_t>(CodecCode::Adpcm4);
-        case 3: return static_cast<std::uint16_t>(CodecCode::Adpcm3);
-        default: return static_cast<std::uint16_t>(CodecCode::Adpcm2);
+        case 8:
+            return static_cast<std::uint16_t>(CodecCode::Pcm8);
+        case 4:
+            return static_cast<std::uint16_t>(CodecCode::Adpcm4);
+        case 3:
+            return static_cast<std::uint16_t>(CodecCode::Adpcm3);
+        default:
+            return static_cast<std::uint16_t>(CodecCode::Adpcm2);
     }
-}
-
-// 8-bit coding: (s + 128) >> 8 as a signed byte. The samples 32640 to 32767 would give 128,
-// one past the largest signed byte; they are held at 127 instead of wrapping to -128.
-std::uint8_t pcm8Byte(std::int16_t sample) {
-    const int value = std::min((sample + 128) >> 8, 127);
-    return static_cast<std::uint8_t>(static_cast<std::int8_t>(value));
 }
 
 ConversionOutcome failure(OutcomeKind kind, std::string detail) {
@@ -139,14 +135,22 @@ ConversionOutcome failure(OutcomeKind kind, std::string detail) {
     outcome.icon = OutcomeIcon::Stop;
     outcome.detail = std::move(detail);
     switch (kind) {
-        case OutcomeKind::InputError: outcome.message = kInputErrorText; break;
-        case OutcomeKind::SaveError: outcome.message = kSaveErrorText; break;
-        default: outcome.message = kFileIoErrorText; break;
+        case OutcomeKind::InputError:
+            outcome.message = kInputErrorText;
+            break;
+        case OutcomeKind::SaveError:
+            outcome.message = kSaveErrorText;
+            break;
+        default:
+            outcome.message = kFileIoErrorText;
+            break;
     }
     return outcome;
 }
 
-std::string describePath(const fs::path& path) { return "\"" + path.string() + "\""; }
+std::string describePath(const fs::path& path) {
+    return "\"" + path.string() + "\"";
+}
 
 // Catches the database paths that cannot work before any time is spent converting.
 std::optional<std::string> databasePathProblem(const fs::path& path) {
@@ -173,6 +177,13 @@ void writeLittleEndian(const std::int16_t* samples, std::size_t count, std::uint
 }
 
 }  // namespace
+
+std::uint8_t pcm8Code(std::int16_t sample) {
+    // The samples 32640 to 32767 would give 128, one past the largest signed byte; they are held
+    // at 127 instead of wrapping round to -128.
+    const int value = std::min((sample + 128) >> 8, 127);
+    return static_cast<std::uint8_t>(static_cast<std::int8_t>(value));
+}
 
 std::string formatMinutesSeconds(std::int64_t milliseconds) {
     const std::int64_t seconds = milliseconds / 1000;
@@ -211,8 +222,8 @@ ConversionOutcome ConversionJob::run() {
         return failure(OutcomeKind::InputError,
                        describePath(settings_.inputPath) + ": a sample rate of " +
                            std::to_string(inputRate) + " Hz is not supported (" +
-                           std::to_string(kMinInputRate) + " to " +
-                           std::to_string(kMaxInputRate) + " Hz are)");
+                           std::to_string(kMinInputRate) + " to " + std::to_string(kMaxInputRate) +
+                           " Hz are)");
     }
     if (auto problem = databasePathProblem(settings_.databasePath)) {
         return failure(OutcomeKind::SaveError, *problem);
@@ -234,8 +245,7 @@ ConversionOutcome ConversionJob::run() {
     detector.configure(1024, 256, 1400);
 
     PalmDatabase database;
-    const std::string title =
-        databaseTitle(settings_.title, settings_.inputPath.stem().string());
+    const std::string title = databaseTitle(settings_.title, settings_.inputPath.stem().string());
     const std::string description =
         toHandheldText(settings_.description, kMaxDescriptionCharacters);
     if (database.create(title, description, "", 1) != kDbOk) {
@@ -329,7 +339,7 @@ ConversionOutcome ConversionJob::run() {
                 chunk[0] = 0;
                 if (bits == 8) {
                     for (int i = 0; i < kFrameSamples; ++i) {
-                        chunk[1 + i] = pcm8Byte(frame[i]);
+                        chunk[1 + i] = pcm8Code(frame[i]);
                     }
                 } else {
                     encoder.encodeFrame(frame.data(), chunk.data() + 1, kFrameSamples,
@@ -365,8 +375,7 @@ ConversionOutcome ConversionJob::run() {
         outcome.icon = OutcomeIcon::Warning;
         outcome.message = "The audio database is full: only the first " +
                           formatMinutesSeconds(outcome.framesCoded * 20) + " of " +
-                          formatMinutesSeconds(outcome.framesTotal * 20) +
-                          " of audio were saved.";
+                          formatMinutesSeconds(outcome.framesTotal * 20) + " of audio were saved.";
     } else {
         outcome.kind = OutcomeKind::Success;
         outcome.icon = OutcomeIcon::Information;

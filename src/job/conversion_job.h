@@ -23,12 +23,12 @@ namespace zelvio {
 
 /// What the user chose. Texts are UTF-8; the job converts them for the handheld.
 struct ConversionSettings {
-    std::filesystem::path inputPath;     ///< WAVE file to convert
-    std::filesystem::path databasePath;  ///< database file to write
-    std::string title;                   ///< database name; first 31 characters are used
-    std::string description;             ///< stored in the information record; first 63 used
-    int bitsPerSample = 8;               ///< 8, 4 or 3; any other value codes at 2 bits
-    bool voiceActivityDetection = false; ///< store quiet Frames as one-byte silence chunks
+    std::filesystem::path inputPath;      ///< WAVE file to convert
+    std::filesystem::path databasePath;   ///< database file to write
+    std::string title;                    ///< database name; first 31 characters are used
+    std::string description;              ///< stored in the information record; first 63 used
+    int bitsPerSample = 8;                ///< 8, 4 or 3; any other value codes at 2 bits
+    bool voiceActivityDetection = false;  ///< store quiet Frames as one-byte silence chunks
 };
 
 /// How a run ended.
@@ -48,7 +48,7 @@ struct ConversionOutcome {
     std::string message;  ///< the converter's own text, e.g. "FILE IO error!"
     std::string caption;  ///< "Error" or "Audio Database Saved"
     OutcomeIcon icon = OutcomeIcon::Information;
-    std::string detail;   ///< what exactly went wrong, for the user; empty on plain success
+    std::string detail;  ///< what exactly went wrong, for the user; empty on plain success
     std::int64_t framesCoded = 0;   ///< Frames stored in the database
     std::int64_t framesTotal = 0;   ///< Frames the input gave (more than framesCoded when full)
     std::uint16_t recordCount = 0;  ///< records in the saved database
@@ -71,11 +71,15 @@ inline constexpr const char* kSavedCaption = "Audio Database Saved";
 inline constexpr std::uint32_t kOutputRate = 10000;
 inline constexpr int kFrameSamples = 200;
 
+/// The 8-bit code of a sample: (sample + 128) >> 8 as a signed byte, so 127 gives 0x00, 128 gives
+/// 0x01, -129 gives 0xFF and -32768 gives 0x80; 32640 to 32767 give 0x7F.
+std::uint8_t pcm8Code(std::int16_t sample);
+
 /// Formats a duration in milliseconds as minutes:seconds, e.g. 83:20.
 std::string formatMinutesSeconds(std::int64_t milliseconds);
 
 class ConversionJob {
-public:
+  public:
     /// Called with the fraction done (0 to 1), from the thread that runs the job.
     using ProgressCallback = std::function<void(double fraction)>;
 
@@ -84,7 +88,7 @@ public:
     /// Runs the whole conversion. Blocking; may be called once.
     ConversionOutcome run();
 
-private:
+  private:
     ConversionSettings settings_;
     ProgressCallback progress_;
 };

@@ -9,10 +9,9 @@ namespace {
 
 // Windows-1252 bytes 0x80 to 0x9F and the code points they stand for (0 where the byte is unused).
 constexpr std::array<char32_t, 32> kHighControlRange = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
 char toWindows1252(char32_t codePoint) {
@@ -53,13 +52,17 @@ Decoded decodeOne(std::string_view text) {
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
         value = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;  // no overlong forms
-        if (lead == 0xED) high = 0x9F;  // no surrogates
+        if (lead == 0xE0)
+            low = 0xA0;  // no overlong forms
+        if (lead == 0xED)
+            high = 0x9F;  // no surrogates
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
         value = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;  // no overlong forms
-        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+        if (lead == 0xF0)
+            low = 0x90;  // no overlong forms
+        if (lead == 0xF4)
+            high = 0x8F;  // nothing above U+10FFFF
     } else {
         return {std::nullopt, 1};
     }

@@ -1,0 +1,136 @@
+// The zelvio command as a user runs it: exit statuses, messages, files written or kept.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/database_bytes.h"
+#include "support/wave_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zelvio::test_support::Bytes;
+using zelvio::test_support::readFileBytes;
+using zelvio::test_support::TempDirectory;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string readText(const fs::path& path) {
+    const Bytes bytes = readFileBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+// Runs the command with the given arguments (already quoted for the shell) in folder.
+Outcome zelvio(const TempDirectory& dir, const std::string& arguments) {
+    const fs::path out = dir.path() / "stdout.txt";
+    const fs::path err = dir.path() / "stderr.txt";
+    const std::string command = "cd '" + dir.path().string() + "' && '" ZELVIO_CLI "' " +
+                                arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
+}
+
+Bytes shortWave(std::uint32_t rate, std::size_t samples) {
+    std::vector<std::int16_t> pcm(samples);
+    for (std::size_t i = 0; i < samples; ++i) {
+        pcm[i] = static_cast<std::int16_t>((i * 37) % 2000) - 1000;
+    }
+    return zelvio::test_support::canonicalWave({.sampleRate = rate},
+                                               zelvio::test_support::pcm16Bytes(pcm));
+}
+
+TEST(ZelvioCommand, convertsWithDefaultNameAndTitle) {
+    TempDirectory dir;
+    dir.write("memo.wav", shortWave(8000, 8000));
+    const Outcome run = zelvio(dir, "convert memo.wav");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find("memo.pdb"), std::string::npos);
+    const Bytes file = readFileBytes(dir.path() / "memo.pdb");
+    ASSERT_EQ(file.size(), 78u + 16 + 136 + 32 + 50 * 201);  // 8-bit by default
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data())), "memo");
+}
+
+TEST(ZelvioCommand, quietPrintsNothingAndOptionsReachTheDatabase) {
+    TempDirectory dir;
+    dir.write("in.wav", shortWave(8000, 8000));
+    const Outcome run = zelvio(dir,
+                               "convert in.wav -o out.pdb --title Memo --description Hi "
+                               "--bits 2 --vad -q");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    const Bytes file = readFileBytes(dir.path() / "out.pdb");
+    ASSERT_GE(file.size(), 262u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data())), "Memo");
+    EXPECT_EQ(zelvio::test_support::be16(file, 230 + 12), 5u);  // 2-bit ADPCM
+}
+
+TEST(ZelvioCommand, keepsAnExistingOutputUnlessForced) {
+    TempDirectory dir;
+    dir.write("in.wav", shortWave(8000, 4000));
+    dir.write("in.pdb", Bytes{'o', 'l', 'd'});
+    Outcome run = zelvio(dir, "convert in.wav");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("exists already"), std::string::npos) << run.err;
+    EXPECT_EQ(readText(dir.path() / "in.pdb"), "old");
+    run = zelvio(dir, "convert in.wav --force -q");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_GT(readFileBytes(dir.path() / "in.pdb").size(), 262u);
+}
+
+TEST(ZelvioCommand, reportsFailuresWithTheJobsMessage) {
+    TempDirectory dir;
+    dir.write("bad.wav", Bytes(50, 'x'));
+    const Outcome run = zelvio(dir, "convert bad.wav");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Cannot open input WAVE file!"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("not a RIFF WAVE file"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir.path() / "bad.pdb"));
+}
+
+TEST(ZelvioCommand, usageErrorsExitWithTwo) {
+    TempDirectory dir;
+    dir.write("in.wav", shortWave(8000, 400));
+    for (const char* arguments : {"", "convert", "convert in.wav --bits 5", "convert in.wav --nope",
+                                  "transmogrify in.wav"}) {
+        SCOPED_TRACE(arguments);
+        EXPECT_EQ(zelvio(dir, arguments).status, 2);
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "in.pdb"));
+}
+
+TEST(ZelvioCommand, helpAndVersion) {
+    TempDirectory dir;
+    Outcome run = zelvio(dir, "--version");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("1.0.0.1"), std::string::npos);
+    run = zelvio(dir, "convert --help");
+    EXPECT_EQ(run.status, 0);
+    for (const char* option :
+         {"--output", "--title", "--description", "--bits", "--vad", "--force", "--quiet"}) {
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+    }
+}
+
+// 21 min 20 s of input: at 8 bits the 199 stream records hold 199 x 318 Frames (21:05), so the
+// end is cut, what fits is saved, and the command says how much was kept.
+TEST(ZelvioCommand, aFullDatabaseIsSavedCutAndExitsWithThree) {
+    TempDirectory dir;
+    dir.write("long.wav", shortWave(1000, 1280 * 1000));
+    const Outcome run = zelvio(dir, "convert long.wav -q");
+    EXPECT_EQ(run.status, 3) << run.err;
+    EXPECT_NE(run.err.find("21:05 of 21:20"), std::string::npos) << run.err;
+    const Bytes file = readFileBytes(dir.path() / "long.pdb");
+    ASSERT_GT(file.size(), 78u);
+    EXPECT_EQ(zelvio::test_support::be16(file, 76), 200u);
+    const auto summary = zelvio::test_support::walkStream(file, 0);
+    EXPECT_EQ(summary.audioChunks, 199u * 318);
+}
+
+}  // namespace
