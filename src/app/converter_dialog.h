@@ -1,0 +1,128 @@
+// The converter dialog: four text fields, the compression mode and voice activity detection.
+//
+// OK (or Enter) reads the controls into ConversionSettings and runs the ConversionJob on a worker
+// thread while the dialog shows its progress with the controls disabled; the outcome is then shown
+// through the MessagePresenter and the dialog closes as accepted. Cancel, Escape and the close box
+// close it as rejected before a run; during a run they are ignored.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <atomic>
+#include <memory>
+
+#include "app/file_chooser.h"
+#include "app/message_presenter.h"
+#include "job/conversion_job.h"
+
+class QAbstractButton;
+class QLineEdit;
+class QProgressBar;
+class QThread;
+
+namespace zelvio {
+
+/// Control ids of the converter dialog (each control's "controlId" property holds its id).
+namespace control_id {
+inline constexpr int kOk = 1;                 ///< default push button "OK"
+inline constexpr int kCancel = 2;             ///< push button "Cancel"
+inline constexpr int kInputPath = 1000;       ///< edit: WAVE file to convert
+inline constexpr int kBrowseInput = 1001;     ///< push button "Browse" for 1000
+inline constexpr int kTitle = 1002;           ///< edit: database title
+inline constexpr int kDescription = 1003;     ///< edit: description
+inline constexpr int kDatabasePath = 1004;    ///< edit: database file to write
+inline constexpr int kBrowseDatabase = 1005;  ///< push button "Browse" for 1004
+inline constexpr int kVoiceActivity = 1006;   ///< check box "Voice Activity Detection"
+inline constexpr int kEightBits = 1008;       ///< radio button: 8-bit PCM
+inline constexpr int kFourBits = 1009;        ///< radio button: 4-bit ADPCM
+inline constexpr int kThreeBits = 1010;       ///< radio button: 3-bit ADPCM
+inline constexpr int kTwoBits = 1011;         ///< radio button: 2-bit ADPCM
+}  // namespace control_id
+
+/// The command that opens the about box; every command whose value AND 0xFFF0 equals it does.
+inline constexpr int kAboutCommand = 16;
+
+/// Texts of the converter dialog.
+inline constexpr const char* kConverterCaption = "Zelvio Converter";
+inline constexpr const char* kAboutMenuText = "&About Zelvio Converter...";
+inline constexpr const char* kWaveFilesDescription = "WAVE files";
+inline constexpr const char* kWaveFilesPattern = "*.wav";
+inline constexpr const char* kDatabaseFilesDescription = "Palm database files";
+inline constexpr const char* kDatabaseFilesPattern = "*.pdb";
+
+/// The dialog, 371 x 268 dialog units, fixed in size.
+class ConverterDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    /// A dialog that shows message boxes and the platform's file dialogs.
+    explicit ConverterDialog(QWidget* parent = nullptr);
+    /// A dialog that shows messages through presenter and asks for files through chooser; both
+    /// must outlive the dialog.
+    ConverterDialog(MessagePresenter& presenter, FileChooser& chooser, QWidget* parent = nullptr);
+    ~ConverterDialog() override;
+
+    /// The control with the given id (see control_id), or null for an unknown id.
+    QWidget* control(int id) const;
+
+    /// The settings: the initial values until OK is pressed, then what the controls held.
+    const ConversionSettings& settings() const { return settings_; }
+
+    /// True from OK until the outcome has been shown.
+    bool isConverting() const { return worker_ != nullptr; }
+
+    /// Handles a window-menu command. Returns true when the command was the about command
+    /// (command AND 0xFFF0 equals kAboutCommand): the about box has been shown and closed.
+    /// Returns false for every other command, which the platform handles.
+    bool systemCommand(int command);
+
+    /// Button 1001: asks for a WAVE file; on a choice, the input path and edit 1000 take it.
+    void browseInput();
+    /// Button 1005: asks for a database file; on a choice, the database path and edit 1004 take it.
+    void browseDatabase();
+
+    /// OK: reads the controls into the settings and starts the conversion. Does nothing while a
+    /// conversion runs.
+    void startConversion();
+
+    /// Cancel, Escape and the close box: close as rejected, unless a conversion runs.
+    void reject() override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+#ifdef Q_OS_WIN
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
+
+  private:
+    void buildControls();
+    void initialise();
+    void addSystemMenuEntry();
+    void readControls();
+    void setControlsEnabled(bool enabled);
+    void showProgress(int permille);
+    void finishConversion();
+
+    std::unique_ptr<MessagePresenter> ownPresenter_;
+    std::unique_ptr<FileChooser> ownChooser_;
+    MessagePresenter* presenter_;
+    FileChooser* chooser_;
+
+    ConversionSettings settings_;
+    ConversionOutcome outcome_;  // written by the worker, read once it has finished
+    QThread* worker_ = nullptr;
+    std::atomic<int> reportedPermille_{-1};
+
+    QLineEdit* inputPath_ = nullptr;
+    QLineEdit* databasePath_ = nullptr;
+    QLineEdit* title_ = nullptr;
+    QLineEdit* description_ = nullptr;
+    QAbstractButton* voiceActivity_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+};
+
+/// Converts between the dialog's texts and paths without losing characters.
+std::filesystem::path pathFromText(const QString& text);
+QString textFromPath(const std::filesystem::path& path);
+
+}  // namespace zelvio

@@ -1,0 +1,37 @@
+// How the dialog tells the user the outcome of a conversion.
+#pragma once
+
+#include <QString>
+
+#include "job/conversion_job.h"
+
+class QWidget;
+
+namespace zelvio {
+
+/// Shows one message and returns when the user has read it. The converter dialog talks to this
+/// interface only, so that tests can record the messages instead of showing boxes.
+class MessagePresenter {
+  public:
+    virtual ~MessagePresenter() = default;
+
+    /// Shows text under caption with the icon; detail, when not empty, is the box's second,
+    /// smaller text. Blocks until the message is dismissed.
+    virtual void show(const QString& text, const QString& caption, OutcomeIcon icon,
+                      const QString& detail) = 0;
+};
+
+/// Shows messages as modal QMessageBoxes owned by a parent window.
+class MessageBoxPresenter final : public MessagePresenter {
+  public:
+    /// parent owns the boxes (may be null); it must outlive the presenter's use.
+    explicit MessageBoxPresenter(QWidget* parent = nullptr) : parent_(parent) {}
+
+    void show(const QString& text, const QString& caption, OutcomeIcon icon,
+              const QString& detail) override;
+
+  private:
+    QWidget* parent_;
+};
+
+}  // namespace zelvio
