@@ -208,7 +208,8 @@ ReadStatus DatabaseReader::checkLayout() {
     if (count < 2) {
         return fail(kReadBadLayout,
                     "the header (offset 76) counts " + std::to_string(count) +
-                        " records; an audio database has an information record and at least one "
+                        (count == 1 ? " record" : " records") +
+                        "; an audio database has an information record and at least one "
                         "stream record");
     }
     if (count > kMaxRecords) {
