@@ -364,6 +364,10 @@ void AdpcmEncoder::encodeFrame(const std::int16_t* samples, std::uint8_t* out, s
 
 void AdpcmEncoder::encodeFrame(const std::int16_t* samples, std::uint8_t* out, std::int16_t count,
                                std::int16_t bitsPerSample, std::int16_t* reconstructed) {
+    if (reconstructed == nullptr) {
+        encodeFrame(samples, out, count, bitsPerSample);
+        return;
+    }
     if (!inDomain(count, bitsPerSample)) {
         return;
     }

@@ -51,7 +51,7 @@ class AdpcmEncoder {
                      std::int16_t bitsPerSample);
 
     /// As above, and also writes the predictor after each sample, the value a decoder will
-    /// reconstruct, to reconstructed[0] to reconstructed[count - 1].
+    /// reconstruct, to reconstructed[0] to reconstructed[count - 1] (skipped when it is null).
     void encodeFrame(const std::int16_t* samples, std::uint8_t* out, std::int16_t count,
                      std::int16_t bitsPerSample, std::int16_t* reconstructed);
 

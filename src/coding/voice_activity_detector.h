@@ -21,8 +21,9 @@ class VoiceActivityDetector {
     /// Stores the limits and arms the hangover in full (hangoverCount = hangoverLength).
     void configure(std::int16_t peakLimit, std::int16_t meanLimit, std::int16_t hangoverLength);
 
-    /// Classifies count samples (count at least 1). Returns 1 when the Frame is silent and then
-    /// writes its silence level to level; returns 0 otherwise and leaves level untouched.
+    /// Classifies count samples. Returns 1 when the Frame is silent and then writes its silence
+    /// level to level; returns 0 otherwise and leaves level untouched. A count below 1 has no
+    /// mean: it returns 0 and changes nothing.
     [[nodiscard]] std::uint8_t classifyFrame(const std::int16_t* samples, std::uint8_t& level,
                                              std::int16_t count);
 

@@ -508,7 +508,10 @@ TEST(AdpcmEncoder, IgnoresAnEmptyCountOrAnUnknownWidth) {
         encoder.setState({123, 45, 6});
         Bytes out(8, 0xEE);
         encoder.encodeFrame(signal.data(), out.data(), c.count, c.bits);
+        Samples reconstructed(8, 77);
+        encoder.encodeFrame(signal.data(), out.data(), c.count, c.bits, reconstructed.data());
         EXPECT_EQ(out, Bytes(8, 0xEE));
+        EXPECT_EQ(reconstructed, Samples(8, 77));
         EXPECT_EQ(encoder.state(), (AdpcmState{123, 45, 6}));
         EXPECT_EQ(adpcmCodedSize(c.count, c.bits), 0);
     }
@@ -560,6 +563,29 @@ TEST(AdpcmDecoder, ReproducesTheEncoderAtOddCounts) {
             ASSERT_EQ(decoded, expected) << count << " samples from " << start;
             ASSERT_EQ(decoder.state(), encoder.state());
         }
+    }
+}
+
+TEST(AdpcmEncoder, CodesAlikeWhetherOrNotItReportsTheReconstruction) {
+    const Samples signal = SignalMaker(11).speechLike(kFrame);
+    AdpcmEncoder plain;
+    plain.reset();
+    AdpcmEncoder recording;
+    recording.reset();
+    AdpcmEncoder withoutBuffer;
+    withoutBuffer.reset();
+    for (const std::int16_t bits : kWidths) {
+        SCOPED_TRACE(testing::Message() << bits << " bits");
+        Bytes recorded(static_cast<std::size_t>(adpcmCodedSize(kFrame, bits)));
+        Samples reconstructed(kFrame);
+        recording.encodeFrame(signal.data(), recorded.data(), kFrame, bits, reconstructed.data());
+        Bytes unrecorded(recorded.size());
+        withoutBuffer.encodeFrame(signal.data(), unrecorded.data(), kFrame, bits, nullptr);
+        EXPECT_EQ(encode(plain, signal, bits), recorded);
+        EXPECT_EQ(unrecorded, recorded);
+        EXPECT_EQ(reconstructed.back(), recording.predictor());
+        EXPECT_EQ(plain.state(), recording.state());
+        EXPECT_EQ(withoutBuffer.state(), recording.state());
     }
 }
 

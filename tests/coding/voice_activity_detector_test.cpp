@@ -163,5 +163,14 @@ TEST(VoiceActivityDetector, CallsEveryFrameLoudUntilConfigured) {
     EXPECT_EQ(level, 0xEE);
 }
 
+TEST(VoiceActivityDetector, IgnoresAFrameWithoutSamples) {
+    VoiceActivityDetector detector = jobDetector();
+    const std::int16_t sample = 0;
+    std::uint8_t level = 0xEE;
+    EXPECT_EQ(detector.classifyFrame(&sample, level, 0), 0);
+    EXPECT_EQ(level, 0xEE);
+    EXPECT_EQ(detector.hangoverCount(), 1400);
+}
+
 }  // namespace
 }  // namespace zelvio
