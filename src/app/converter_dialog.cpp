@@ -14,12 +14,17 @@
 #include <QRadioButton>
 #include <QThread>
 #include <functional>
+#include <limits>
+#include <string>
 
 #include "app/about_dialog.h"
 #include "app/application_icon.h"
 #include "app/dialog_units.h"
 
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX  // keeps std::numeric_limits<int>::max() usable
+#endif
 #include <windows.h>
 #endif
 

@@ -65,7 +65,8 @@ class ConverterDialog : public QDialog {
     /// The control with the given id (see control_id), or null for an unknown id.
     QWidget* control(int id) const;
 
-    /// The settings: the initial values until OK is pressed, then what the controls held.
+    /// The settings: the initial values with what Browse chose, and from OK on what the
+    /// controls held when it was pressed.
     const ConversionSettings& settings() const { return settings_; }
 
     /// True from OK until the outcome has been shown.
