@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -318,6 +319,30 @@ class ConverterDialogTest : public QObject {
             nullptr, {QStringLiteral("Palm database files"), QStringLiteral("*.pdb")});
         QCOMPARE(filters, QStringList(QStringLiteral("Palm database files (*.pdb)")));
         QCOMPARE(chosen, typed);
+    }
+
+    void saveDialogAsksBeforeChoosingAnExistingFile() {
+        PlatformFileChooser platform;
+        const QString existing = folder_->filePath(QStringLiteral("old.pdb"));
+        QFile file(existing);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QString question;
+        onNextModal([&](QWidget* modal) {
+            onNextModal([&](QWidget* box) {
+                auto* messageBox = qobject_cast<QMessageBox*>(box);
+                QVERIFY(messageBox != nullptr);
+                question = messageBox->text();
+                messageBox->button(QMessageBox::Yes)->click();
+            });
+            auto* fileDialog = qobject_cast<QFileDialog*>(modal);
+            fileDialog->selectFile(existing);
+            static_cast<QDialog*>(fileDialog)->accept();
+        });
+        const QString chosen = platform.saveFileName(
+            nullptr, {QStringLiteral("Palm database files"), QStringLiteral("*.pdb")});
+        QVERIFY2(question.contains(QStringLiteral("old.pdb")), qPrintable(question));
+        QCOMPARE(chosen, existing);
     }
 
     void enterInAnEditStartsTheConversion() {
