@@ -1,0 +1,93 @@
+// The WAVE writer: the canonical header byte for byte, samples that read back, and refusals.
+#include "wave/wave_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/wave_builder.h"
+#include "wave/wave_file.h"
+
+namespace zelvio {
+namespace {
+
+using test_support::Bytes;
+using test_support::TempDirectory;
+
+Bytes readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(WaveWriter, writesTheCanonicalHeaderWithTheSizesFilledIn) {
+    TempDirectory dir;
+    const auto path = dir.path() / "out.wav";
+    WaveWriter writer;
+    ASSERT_EQ(writer.open(path, 10000), kWaveOk);
+    const std::int16_t samples[] = {1, -2, 0x1234};
+    ASSERT_EQ(writer.writeSamples(samples, 2), kWaveOk);
+    ASSERT_EQ(writer.writeSamples(samples + 2, 1), kWaveOk);
+    ASSERT_EQ(writer.close(), kWaveOk);
+    EXPECT_EQ(writer.samplesWritten(), 3u);
+    // Built independently by the test helper: "fmt " with 16 bytes, 20000 bytes a second.
+    const Bytes expected =
+        test_support::canonicalWave({.channels = 1, .sampleRate = 10000, .bitsPerSample = 16},
+                                    {0x01, 0x00, 0xFE, 0xFF, 0x34, 0x12});
+    EXPECT_EQ(readBytes(path), expected);
+}
+
+TEST(WaveWriter, whatItWritesTheReaderReadsBack) {
+    TempDirectory dir;
+    const auto path = dir.path() / "out.wav";
+    std::vector<std::int16_t> samples;
+    for (int i = 0; i < 5000; ++i) {
+        samples.push_back(static_cast<std::int16_t>(i * 13 - 32768));
+    }
+    WaveWriter writer;
+    ASSERT_EQ(writer.open(path, 8000), kWaveOk);
+    ASSERT_EQ(writer.writeSamples(samples.data(), samples.size()), kWaveOk);
+    ASSERT_EQ(writer.close(), kWaveOk);
+    WaveFile wave;
+    ASSERT_EQ(wave.open(path), kWaveOk);
+    EXPECT_EQ(wave.sampleRate(), 8000u);
+    ASSERT_EQ(wave.sampleFrameCount(), 5000);
+    std::vector<SampleFrame> frames(5000);
+    ASSERT_EQ(wave.readSamples(5000, frames.data()), kWaveOk);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        ASSERT_EQ(frames[i].left, samples[i]) << i;
+    }
+}
+
+TEST(WaveWriter, anEmptyFileIsAHeaderOnly) {
+    TempDirectory dir;
+    WaveWriter writer;
+    ASSERT_EQ(writer.open(dir.path() / "empty.wav", 10000), kWaveOk);
+    ASSERT_EQ(writer.close(), kWaveOk);
+    WaveFile wave;
+    ASSERT_EQ(wave.open(dir.path() / "empty.wav"), kWaveOk);
+    EXPECT_EQ(wave.sampleFrameCount(), 0);
+}
+
+TEST(WaveWriter, refusesBadArgumentsAndRemovesAnUnfinishedFile) {
+    TempDirectory dir;
+    WaveWriter writer;
+    EXPECT_EQ(writer.open("", 10000), kWaveUnsupported);
+    EXPECT_EQ(writer.open(dir.path() / "a.wav", 0), kWaveUnsupported);
+    EXPECT_EQ(writer.open(dir.path() / "no" / "such" / "a.wav", 10000), kWaveBadFile);
+    EXPECT_FALSE(writer.errorText().empty());
+    const std::int16_t sample = 0;
+    EXPECT_EQ(writer.writeSamples(&sample, 1), kWaveUnsupported);
+    EXPECT_EQ(writer.close(), kWaveUnsupported);
+    {
+        WaveWriter unfinished;
+        ASSERT_EQ(unfinished.open(dir.path() / "b.wav", 10000), kWaveOk);
+        EXPECT_EQ(unfinished.open(dir.path() / "c.wav", 10000), kWaveUnsupported);
+        EXPECT_EQ(unfinished.writeSamples(nullptr, 1), kWaveUnsupported);
+        ASSERT_EQ(unfinished.writeSamples(&sample, 1), kWaveOk);
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / "b.wav"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "b.wav"));
+}
+
+}  // namespace
+}  // namespace zelvio
