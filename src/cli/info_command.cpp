@@ -40,11 +40,10 @@ std::string palmDate(std::uint32_t seconds) {
     const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
     const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
     const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[40];
-    std::snprintf(text, sizeof text,
-                  "%04" PRId64 "-%02" PRId64 "-%02" PRId64 " %02" PRId64 ":%02" PRId64
-                  ":%02" PRId64,
-                  year, month, day, rest / 3600, rest / 60 % 60, rest % 60);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04" PRId64 "-%02d-%02d %02d:%02d:%02d", year,
+                  static_cast<int>(month), static_cast<int>(day), static_cast<int>(rest / 3600),
+                  static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
     return text;
 }
 
@@ -84,7 +83,7 @@ std::string fourChars(std::uint32_t value) {
 
 /// Milliseconds as "m:ss.mmm".
 std::string duration(std::uint64_t milliseconds) {
-    char text[40];
+    char text[96];
     std::snprintf(text, sizeof text, "%" PRIu64 ":%02" PRIu64 ".%03" PRIu64, milliseconds / 60000,
                   milliseconds / 1000 % 60, milliseconds % 1000);
     return text;
