@@ -99,7 +99,8 @@ struct StreamRecordInfo {
 /// after a failed one it holds nothing but the status and errorText().
 class DatabaseReader {
   public:
-    /// Files larger than this are refused: 200 records of a few 64000-byte chunks are far less.
+    /// Files larger than this are refused; 199 stream records of at most 64000 bytes stay far
+    /// below it.
     static constexpr std::uint64_t kMaxFileBytes = 64u * 1024 * 1024;
 
     /// Reads the file at path whole and checks it. Returns kReadOk, kReadCannotOpen when it

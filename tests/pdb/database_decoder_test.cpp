@@ -184,12 +184,5 @@ TEST(DatabaseDecoder, comfortNoiseLeavesTheAdpcmStateAlone) {
     }
 }
 
-TEST(DatabaseDecoder, comfortNoisePeaksFollowTheLevels) {
-    const std::int16_t peaks[] = {0, 2, 6, 12, 24, 48, 96, 192, 384};
-    for (std::uint8_t level = 0; level <= 8; ++level) {
-        EXPECT_EQ(comfortNoisePeak(level), peaks[level]) << int{level};
-    }
-}
-
 }  // namespace
 }  // namespace zelvio

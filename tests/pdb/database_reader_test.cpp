@@ -303,23 +303,5 @@ TEST(DatabaseReader, reportsAFileThatCannotBeRead) {
     EXPECT_EQ(reader.open(folder.path()), kReadCannotOpen);
 }
 
-TEST(DatabaseReader, namesCodecsAndStatuses) {
-    const struct {
-        std::uint16_t codec;
-        std::uint16_t bits;
-        std::string_view name;
-    } codecs[] = {{0, 8, "8-bit PCM"},   {7, 4, "4-bit ADPCM"},   {6, 3, "3-bit ADPCM"},
-                  {5, 2, "2-bit ADPCM"}, {1, 0, "unknown codec"}, {8, 0, "unknown codec"}};
-    for (const auto& c : codecs) {
-        SCOPED_TRACE(c.codec);
-        EXPECT_EQ(codecBits(c.codec), c.bits);
-        EXPECT_EQ(codecName(c.codec), c.name);
-    }
-    for (ReadStatus status = kReadOk; status <= kReadBadChunks; ++status) {
-        EXPECT_NE(readStatusText(status), "unknown status") << status;
-    }
-    EXPECT_EQ(readStatusText(99), "unknown status");
-}
-
 }  // namespace
 }  // namespace zelvio
