@@ -8,23 +8,12 @@
 #include <random>
 #include <vector>
 
+#include "designed_filter.h"
+
 namespace zelvio {
 namespace {
 
-// The filter a conversion runs on: 65 taps, roll-off 0.97, beta 9.0.
-const LowpassFilter& designedFilter() {
-    static const LowpassFilter filter = [] {
-        LowpassFilter f;
-        f.tapCount = 65;
-        f.wingLength = 8192;
-        f.coefficients.resize(8192);
-        f.differences.resize(8192);
-        EXPECT_EQ(designLowpassFilter(f.coefficients, f.differences, f.gain, 8192, 0.97, 9.0),
-                  kDesignOk);
-        return f;
-    }();
-    return filter;
-}
+using test_support::designedFilter;
 
 constexpr std::uint16_t kRunGain = 15097;  // the designed filter's gain x 0.95
 constexpr std::uint32_t kHistory = 43;     // history for factors of 1 or more

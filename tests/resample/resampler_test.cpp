@@ -13,22 +13,12 @@
 
 #include "resample/kernels.h"
 
+#include "designed_filter.h"
+
 namespace zelvio {
 namespace {
 
-const LowpassFilter& designedFilter() {
-    static const LowpassFilter filter = [] {
-        LowpassFilter f;
-        f.tapCount = 65;
-        f.wingLength = 8192;
-        f.coefficients.resize(8192);
-        f.differences.resize(8192);
-        EXPECT_EQ(designLowpassFilter(f.coefficients, f.differences, f.gain, 8192, 0.97, 9.0),
-                  kDesignOk);
-        return f;
-    }();
-    return filter;
-}
+using test_support::designedFilter;
 
 std::vector<std::int16_t> noise(std::size_t count, unsigned seed, int amplitude = 30000) {
     std::mt19937 random(seed);
