@@ -1,10 +1,10 @@
 // The zelvio command as a user runs it: exit statuses, messages, files written or kept.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "command_runner.h"
 #include "support/database_bytes.h"
 #include "support/wave_builder.h"
 
@@ -12,29 +12,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using zelvio::test_support::Bytes;
+using zelvio::test_support::CommandRun;
 using zelvio::test_support::readFileBytes;
+using zelvio::test_support::readText;
 using zelvio::test_support::TempDirectory;
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string readText(const fs::path& path) {
-    const Bytes bytes = readFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-// Runs the command with the given arguments (already quoted for the shell) in folder.
-Outcome zelvio(const TempDirectory& dir, const std::string& arguments) {
-    const fs::path out = dir.path() / "stdout.txt";
-    const fs::path err = dir.path() / "stderr.txt";
-    const std::string command = "cd '" + dir.path().string() + "' && '" ZELVIO_CLI "' " +
-                                arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
-}
+using zelvio::test_support::zelvio;
 
 Bytes shortWave(std::uint32_t rate, std::size_t samples) {
     std::vector<std::int16_t> pcm(samples);
@@ -48,7 +30,7 @@ Bytes shortWave(std::uint32_t rate, std::size_t samples) {
 TEST(ZelvioCommand, convertsWithDefaultNameAndTitle) {
     TempDirectory dir;
     dir.write("memo.wav", shortWave(8000, 8000));
-    const Outcome run = zelvio(dir, "convert memo.wav");
+    const CommandRun run = zelvio(dir, "convert memo.wav");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_NE(run.out.find("memo.pdb"), std::string::npos);
@@ -60,9 +42,9 @@ TEST(ZelvioCommand, convertsWithDefaultNameAndTitle) {
 TEST(ZelvioCommand, quietPrintsNothingAndOptionsReachTheDatabase) {
     TempDirectory dir;
     dir.write("in.wav", shortWave(8000, 8000));
-    const Outcome run = zelvio(dir,
-                               "convert in.wav -o out.pdb --title Memo --description Hi "
-                               "--bits 2 --vad -q");
+    const CommandRun run = zelvio(dir,
+                                  "convert in.wav -o out.pdb --title Memo --description Hi "
+                                  "--bits 2 --vad -q");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out + run.err, "");
     const Bytes file = readFileBytes(dir.path() / "out.pdb");
@@ -75,7 +57,7 @@ TEST(ZelvioCommand, keepsAnExistingOutputUnlessForced) {
     TempDirectory dir;
     dir.write("in.wav", shortWave(8000, 4000));
     dir.write("in.pdb", Bytes{'o', 'l', 'd'});
-    Outcome run = zelvio(dir, "convert in.wav");
+    CommandRun run = zelvio(dir, "convert in.wav");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("exists already"), std::string::npos) << run.err;
     EXPECT_EQ(readText(dir.path() / "in.pdb"), "old");
@@ -87,7 +69,7 @@ TEST(ZelvioCommand, keepsAnExistingOutputUnlessForced) {
 TEST(ZelvioCommand, reportsFailuresWithTheJobsMessage) {
     TempDirectory dir;
     dir.write("bad.wav", Bytes(50, 'x'));
-    const Outcome run = zelvio(dir, "convert bad.wav");
+    const CommandRun run = zelvio(dir, "convert bad.wav");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Cannot open input WAVE file!"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("not a RIFF WAVE file"), std::string::npos) << run.err;
@@ -107,7 +89,7 @@ TEST(ZelvioCommand, usageErrorsExitWithTwo) {
 
 TEST(ZelvioCommand, helpAndVersion) {
     TempDirectory dir;
-    Outcome run = zelvio(dir, "--version");
+    CommandRun run = zelvio(dir, "--version");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("1.0.0.1"), std::string::npos);
     run = zelvio(dir, "convert --help");
@@ -123,7 +105,7 @@ TEST(ZelvioCommand, helpAndVersion) {
 TEST(ZelvioCommand, aFullDatabaseIsSavedCutAndExitsWithThree) {
     TempDirectory dir;
     dir.write("long.wav", shortWave(1000, 1280 * 1000));
-    const Outcome run = zelvio(dir, "convert long.wav -q");
+    const CommandRun run = zelvio(dir, "convert long.wav -q");
     EXPECT_EQ(run.status, 3) << run.err;
     EXPECT_NE(run.err.find("21:05 of 21:20"), std::string::npos) << run.err;
     const Bytes file = readFileBytes(dir.path() / "long.pdb");

@@ -1,7 +1,6 @@
 // zelvio info and zelvio decode as a user runs them, and the round trip: a database the job
 // wrote decodes to exactly the samples its encoder reconstructed, at every mode.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <array>
 #include <cmath>
@@ -11,6 +10,7 @@
 
 #include "coding/adpcm.h"
 #include "coding/voice_activity_detector.h"
+#include "command_runner.h"
 #include "job/conversion_job.h"
 #include "resample/resampler.h"
 #include "support/database_bytes.h"
@@ -21,29 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using zelvio::test_support::Bytes;
+using zelvio::test_support::CommandRun;
 using zelvio::test_support::readFileBytes;
+using zelvio::test_support::readText;
 using zelvio::test_support::TempDirectory;
-
-struct CommandRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string readText(const fs::path& path) {
-    const Bytes bytes = readFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-// Runs the command with the given arguments (already quoted for the shell) in folder.
-CommandRun zelvio(const TempDirectory& dir, const std::string& arguments) {
-    const fs::path out = dir.path() / "stdout.txt";
-    const fs::path err = dir.path() / "stderr.txt";
-    const std::string command = "cd '" + dir.path().string() + "' && '" ZELVIO_CLI "' " +
-                                arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
-}
+using zelvio::test_support::zelvio;
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

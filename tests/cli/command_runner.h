@@ -1,0 +1,36 @@
+// Running the zelvio command as a user does, from a test: exit status and both output streams.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/database_bytes.h"
+#include "support/wave_builder.h"
+
+namespace zelvio::test_support {
+
+struct CommandRun {
+    int status;       ///< exit status, -1 when the command did not exit normally
+    std::string out;  ///< what it printed on standard output
+    std::string err;  ///< what it printed on standard error
+};
+
+inline std::string readText(const std::filesystem::path& path) {
+    const Bytes bytes = readFileBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+/// Runs zelvio with the given arguments (already quoted for the shell) inside dir.
+inline CommandRun zelvio(const TempDirectory& dir, const std::string& arguments) {
+    const std::filesystem::path out = dir.path() / "stdout.txt";
+    const std::filesystem::path err = dir.path() / "stderr.txt";
+    const std::string command = "cd '" + dir.path().string() + "' && '" ZELVIO_CLI "' " +
+                                arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
+}
+
+}  // namespace zelvio::test_support
