@@ -19,7 +19,8 @@ ProgressBar::~ProgressBar() {
 }
 
 void ProgressBar::update(double fraction) {
-    if (!enabled_) {
+    constexpr auto kQuietStart = std::chrono::milliseconds(300);
+    if (!enabled_ || std::chrono::steady_clock::now() - started_ < kQuietStart) {
         return;
     }
     const int permille = static_cast<int>(fraction * 1000.0);

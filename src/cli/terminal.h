@@ -1,6 +1,7 @@
 // Small helpers the subcommands share for talking to the user.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -11,7 +12,8 @@ namespace zelvio::cli {
 void printError(std::string_view message);
 
 /// A one-line progress bar on standard error. It draws only when standard error is a terminal
-/// and it is enabled; otherwise every call does nothing.
+/// and it is enabled, and only once the work has taken a moment, so that short runs stay quiet;
+/// otherwise every call does nothing.
 class ProgressBar {
   public:
     ProgressBar(std::string label, bool enabled);
@@ -24,6 +26,7 @@ class ProgressBar {
     bool enabled_;
     int lastPermille_ = -1;
     bool drawn_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 /// The output path: the one given, or the input path with its extension replaced.
