@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "job/conversion_job.h"
+#include "pdb/file_blocks.h"
 
 namespace zelvio::cli {
 namespace {
@@ -22,19 +23,6 @@ struct ConvertOptions {
     bool force = false;
     bool quiet = false;
 };
-
-const char* modeName(int bits) {
-    switch (bits) {
-        case 8:
-            return "8-bit PCM";
-        case 4:
-            return "4-bit ADPCM";
-        case 3:
-            return "3-bit ADPCM";
-        default:
-            return "2-bit ADPCM";
-    }
-}
 
 int runConvert(const ConvertOptions& options) {
     ConversionSettings settings;
@@ -65,13 +53,14 @@ int runConvert(const ConvertOptions& options) {
         printError(outcome.message);
     }
     if (!options.quiet) {
-        std::printf("%s: %s, %s%s, %lld Frames (%s), %u records\n",
-                    settings.databasePath.string().c_str(),
-                    outcome.kind == OutcomeKind::Success ? "saved" : "saved (cut)",
-                    modeName(options.bits), options.vad ? " with voice activity detection" : "",
-                    static_cast<long long>(outcome.framesCoded),
-                    formatMinutesSeconds(outcome.framesCoded * 20).c_str(),
-                    static_cast<unsigned>(outcome.recordCount));
+        std::printf(
+            "%s: %s, %s%s, %lld Frames (%s), %u records\n", settings.databasePath.string().c_str(),
+            outcome.kind == OutcomeKind::Success ? "saved" : "saved (cut)",
+            std::string(codecName(static_cast<std::uint16_t>(codecForBits(options.bits)))).c_str(),
+            options.vad ? " with voice activity detection" : "",
+            static_cast<long long>(outcome.framesCoded),
+            formatMinutesSeconds(outcome.framesCoded * 20).c_str(),
+            static_cast<unsigned>(outcome.recordCount));
     }
     return outcome.kind == OutcomeKind::Success ? kExitSuccess : kExitDatabaseFull;
 }

@@ -115,19 +115,6 @@ class ProgressSink final : public SampleSink {
     std::function<void(double)> report_;
 };
 
-std::uint16_t codecFor(int bitsPerSample) {
-    switch (bitsPerSample) {
-        case 8:
-            return static_cast<std::uint16_t>(CodecCode::Pcm8);
-        case 4:
-            return static_cast<std::uint16_t>(CodecCode::Adpcm4);
-        case 3:
-            return static_cast<std::uint16_t>(CodecCode::Adpcm3);
-        default:
-            return static_cast<std::uint16_t>(CodecCode::Adpcm2);
-    }
-}
-
 ConversionOutcome failure(OutcomeKind kind, std::string detail) {
     ConversionOutcome outcome;
     outcome.kind = kind;
@@ -251,7 +238,7 @@ ConversionOutcome ConversionJob::run() {
     if (database.create(title, description, "", 1) != kDbOk) {
         return failure(OutcomeKind::FileIoError, "not enough memory for the database");
     }
-    const std::uint16_t codec = codecFor(bits);
+    const auto codec = static_cast<std::uint16_t>(codecForBits(bits));
     database.startStream(1, kOutputRate, 20, 2, codec, kFrameSamples);
 
     // Stage 1: the input as 16-bit mono in scratch file 1. Stereo pairs are mixed to the floor of

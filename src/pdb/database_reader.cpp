@@ -72,34 +72,6 @@ std::string_view readStatusText(ReadStatus status) {
     }
 }
 
-std::uint16_t codecBits(std::uint16_t codec) {
-    switch (static_cast<CodecCode>(codec)) {
-        case CodecCode::Pcm8:
-            return 8;
-        case CodecCode::Adpcm4:
-            return 4;
-        case CodecCode::Adpcm3:
-            return 3;
-        case CodecCode::Adpcm2:
-            return 2;
-    }
-    return 0;
-}
-
-std::string_view codecName(std::uint16_t codec) {
-    switch (static_cast<CodecCode>(codec)) {
-        case CodecCode::Pcm8:
-            return "8-bit PCM";
-        case CodecCode::Adpcm4:
-            return "4-bit ADPCM";
-        case CodecCode::Adpcm3:
-            return "3-bit ADPCM";
-        case CodecCode::Adpcm2:
-            return "2-bit ADPCM";
-    }
-    return "unknown codec";
-}
-
 bool ChunkWalker::next(Chunk& chunk) {
     if (position_ >= bytes_.size()) {
         return false;

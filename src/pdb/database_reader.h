@@ -42,13 +42,6 @@ inline constexpr ReadStatus kReadBadChunks = 6;   ///< chunks overrun a record o
 /// A short English text for a status, e.g. "broken record chain"; "unknown status" otherwise.
 [[nodiscard]] std::string_view readStatusText(ReadStatus status);
 
-/// Bits per sample of an audio chunk's coded Frame in a codec: 8, 4, 3 or 2; 0 for a number
-/// that names no codec.
-[[nodiscard]] std::uint16_t codecBits(std::uint16_t codec);
-
-/// The codec in words, e.g. "4-bit ADPCM"; "unknown codec" for a number that names none.
-[[nodiscard]] std::string_view codecName(std::uint16_t codec);
-
 /// One chunk of a stream record.
 struct Chunk {
     std::uint32_t offset = 0;             ///< file offset of the marker byte

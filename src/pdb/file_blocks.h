@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 namespace zelvio {
 
@@ -17,6 +18,17 @@ enum class CodecCode : std::uint16_t {
     Adpcm3 = 6,  ///< 3-bit ADPCM, 75 bytes a Frame
     Adpcm2 = 5,  ///< 2-bit ADPCM, 50 bytes a Frame
 };
+
+/// The codec that codes at bitsPerSample: 8 gives Pcm8, 4 Adpcm4, 3 Adpcm3, anything else
+/// Adpcm2.
+[[nodiscard]] CodecCode codecForBits(int bitsPerSample);
+
+/// Bits per sample of an audio chunk's coded Frame in a codec: 8, 4, 3 or 2; 0 for a number
+/// that names no codec.
+[[nodiscard]] std::uint16_t codecBits(std::uint16_t codec);
+
+/// The codec in words, e.g. "4-bit ADPCM"; "unknown codec" for a number that names none.
+[[nodiscard]] std::string_view codecName(std::uint16_t codec);
 
 /// Length of an audio chunk (marker byte 0 and one coded Frame of 200 samples) in a codec:
 /// 201, 101, 76 or 51 bytes; 0 for a number that is no codec.
