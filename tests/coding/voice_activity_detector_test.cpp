@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace zelvio {
@@ -53,15 +54,9 @@ TEST(VoiceActivityDetector, CodesTheFirstSevenQuietFramesOfARun) {
         SCOPED_TRACE(testing::Message() << "frame " << frame);
         std::uint8_t level = 0xEE;
         const std::uint8_t silent = classify(detector, quiet, level);
-        if (frame <= 7) {
-            EXPECT_EQ(silent, 0);
-            EXPECT_EQ(level, 0xEE);
-            EXPECT_EQ(detector.hangoverCount(), 1400 - 200 * frame);
-        } else {
-            EXPECT_EQ(silent, 1);
-            EXPECT_EQ(level, 4);  // mean 10
-            EXPECT_EQ(detector.hangoverCount(), 0);
-        }
+        EXPECT_EQ(silent, frame <= 7 ? 0 : 1);
+        EXPECT_EQ(level, frame <= 7 ? 0xEE : 4);  // mean 10
+        EXPECT_EQ(detector.hangoverCount(), frame <= 7 ? 1400 - 200 * frame : 0);
     }
 }
 
@@ -84,49 +79,35 @@ TEST(VoiceActivityDetector, RearmsTheHangoverAfterEveryLoudFrame) {
 }
 
 TEST(VoiceActivityDetector, ReportsTheSilenceLevelOrLoudnessOfEachFrame) {
+    const Samples all = {0, 1, 3, -4, 7, 8, 15, -16, 31, 32, 63, 64, 127, 128, 256, -256};
+    const std::uint8_t levels[] = {0, 1, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8};  // 256 is loud
     const struct {
-        const char* name;
         Samples frame;
         std::uint8_t silent;
         std::uint8_t level;  // when silent
-    } cases[] = {
-        {"all 0", Samples(kFrame, 0), 1, 0},
-        {"all 1", Samples(kFrame, 1), 1, 1},
-        {"2 and -3, mean 2.5 rounded down", alternating(2, -3), 1, 2},
-        {"all 3", Samples(kFrame, 3), 1, 2},
-        {"all 4", Samples(kFrame, -4), 1, 3},
-        {"all 7", Samples(kFrame, 7), 1, 3},
-        {"all 8", Samples(kFrame, 8), 1, 4},
-        {"all 15", Samples(kFrame, 15), 1, 4},
-        {"all 16", Samples(kFrame, -16), 1, 5},
-        {"all 31", Samples(kFrame, 31), 1, 5},
-        {"all 32", Samples(kFrame, 32), 1, 6},
-        {"all 63", Samples(kFrame, 63), 1, 6},
-        {"all 64", Samples(kFrame, 64), 1, 7},
-        {"all 127", Samples(kFrame, 127), 1, 7},
-        {"all 128", Samples(kFrame, 128), 1, 8},
-        {"255 and -255", alternating(255, -255), 1, 8},
-        {"all 256, the mean limit", Samples(kFrame, 256), 0, 0},
-        {"all -256", Samples(kFrame, -256), 0, 0},
-        {"1023 among zeros, mean 5", oneAmongZeros(1023), 1, 3},
-        {"-1023 among zeros", oneAmongZeros(-1023), 1, 3},
-        {"1024 among zeros, the peak limit", oneAmongZeros(1024), 0, 0},
-        {"-1024 among zeros", oneAmongZeros(-1024), 0, 0},
-        {"-32768 among zeros", oneAmongZeros(-32768), 0, 0},
+    } mixed[] = {
+        {alternating(2, -3), 1, 2},                                   // mean 2.5, rounded down
+        {alternating(255, -255), 1, 8}, {oneAmongZeros(1023), 1, 3},  // mean 5
+        {oneAmongZeros(-1023), 1, 3},   {oneAmongZeros(1024), 0, 0},  // the peak limit
+        {oneAmongZeros(-1024), 0, 0},   {oneAmongZeros(-32768), 0, 0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    const auto check = [](const Samples& frame, std::uint8_t silent, std::uint8_t expected) {
         VoiceActivityDetector detector = jobDetector();
         runOutTheHangover(detector);
         std::uint8_t level = 0xEE;
-        EXPECT_EQ(classify(detector, c.frame, level), c.silent);
-        if (c.silent == 1) {
-            EXPECT_EQ(level, c.level);
-            EXPECT_EQ(detector.hangoverCount(), 0);
-        } else {
-            EXPECT_EQ(level, 0xEE) << "a loud Frame leaves the level alone";
-            EXPECT_EQ(detector.hangoverCount(), 1400) << "a loud Frame re-arms the hangover";
-        }
+        EXPECT_EQ(classify(detector, frame, level), silent);
+        // A loud Frame leaves the level alone and re-arms the hangover.
+        EXPECT_EQ(level, silent ? expected : 0xEE);
+        EXPECT_EQ(detector.hangoverCount(), silent ? 0 : 1400);
+    };
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "all " << all[i]);
+        check(Samples(kFrame, all[i]), i < std::size(levels),
+              i < std::size(levels) ? levels[i] : 0);
+    }
+    for (std::size_t i = 0; i < std::size(mixed); ++i) {
+        SCOPED_TRACE(testing::Message() << "mixed frame " << i);
+        check(mixed[i].frame, mixed[i].silent, mixed[i].level);
     }
 }
 
@@ -135,12 +116,10 @@ TEST(VoiceActivityDetector, EndsAHangoverThatPassesBelowZero) {
     detector.configure(1024, 256, 300);
     const Samples quiet(kFrame, 0);
     std::uint8_t level = 0;
-    EXPECT_EQ(classify(detector, quiet, level), 0);
-    EXPECT_EQ(detector.hangoverCount(), 100);
-    EXPECT_EQ(classify(detector, quiet, level), 0);
-    EXPECT_EQ(detector.hangoverCount(), -100);
-    EXPECT_EQ(classify(detector, quiet, level), 1);
-    EXPECT_EQ(detector.hangoverCount(), -100);
+    for (const auto& [silent, hangover] : {std::pair{0, 100}, {0, -100}, {1, -100}}) {
+        EXPECT_EQ(classify(detector, quiet, level), silent);
+        EXPECT_EQ(detector.hangoverCount(), hangover);
+    }
 }
 
 TEST(VoiceActivityDetector, SumsTheLongestFrameOfFullScaleSamplesWithoutOverflow) {
@@ -155,19 +134,13 @@ TEST(VoiceActivityDetector, SumsTheLongestFrameOfFullScaleSamplesWithoutOverflow
     EXPECT_EQ(level, 15);
 }
 
-TEST(VoiceActivityDetector, CallsEveryFrameLoudUntilConfigured) {
-    VoiceActivityDetector detector;
+TEST(VoiceActivityDetector, CallsAFrameLoudUntilConfiguredOrWhenItHasNoSamples) {
     const Samples quiet(kFrame, 0);
     std::uint8_t level = 0xEE;
-    EXPECT_EQ(classify(detector, quiet, level), 0);
-    EXPECT_EQ(level, 0xEE);
-}
-
-TEST(VoiceActivityDetector, IgnoresAFrameWithoutSamples) {
+    VoiceActivityDetector unconfigured;
+    EXPECT_EQ(classify(unconfigured, quiet, level), 0);
     VoiceActivityDetector detector = jobDetector();
-    const std::int16_t sample = 0;
-    std::uint8_t level = 0xEE;
-    EXPECT_EQ(detector.classifyFrame(&sample, level, 0), 0);
+    EXPECT_EQ(detector.classifyFrame(quiet.data(), level, 0), 0);
     EXPECT_EQ(level, 0xEE);
     EXPECT_EQ(detector.hangoverCount(), 1400);
 }

@@ -1,7 +1,12 @@
-// The filter a conversion runs on (65 taps, roll-off 0.97, beta 9.0), designed once for the tests.
+// Shared by the resampler tests: the filter a conversion runs on (65 taps, roll-off 0.97, beta
+// 9.0), designed once, and reproducible noise.
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
 
 #include "resample/lowpass_filter.h"
 
@@ -19,6 +24,17 @@ inline const LowpassFilter& designedFilter() {
         return f;
     }();
     return filter;
+}
+
+// `count` samples uniform in -amplitude..amplitude from a generator seeded with `seed`.
+inline std::vector<std::int16_t> noise(std::size_t count, unsigned seed, int amplitude = 30000) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> sample(-amplitude, amplitude);
+    std::vector<std::int16_t> samples(count);
+    for (auto& s : samples) {
+        s = static_cast<std::int16_t>(sample(random));
+    }
+    return samples;
 }
 
 }  // namespace zelvio::test_support

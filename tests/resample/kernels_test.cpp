@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <random>
 #include <vector>
 
 #include "designed_filter.h"
@@ -14,6 +13,7 @@ namespace zelvio {
 namespace {
 
 using test_support::designedFilter;
+using test_support::noise;
 
 constexpr std::uint16_t kRunGain = 15097;  // the designed filter's gain x 0.95
 constexpr std::uint32_t kHistory = 43;     // history for factors of 1 or more
@@ -46,31 +46,13 @@ TEST(StepValues, AreTheRoundedFixedPointFactors) {
     }
 }
 
-TEST(UpsampleBlock, FiltersAConstantAtFactorOneRatherThanCopyingIt) {
-    const std::vector<std::int16_t> buffer =
-        withHistory(std::vector<std::int16_t>(4000, 10000), kHistory);
-    std::vector<std::int16_t> output(4000);
-    std::uint32_t time = kHistory * 32768 + 100 * 32768;  // well inside the constant
-    ASSERT_EQ(upsampleBlock(buffer, output, 1.0, time, 1000, kRunGain, designedFilter(), true),
-              1000u);
-    for (std::size_t k = 0; k < 1000; ++k) {
-        ASSERT_EQ(output[k], 9506) << "output " << k;
-    }
-    EXPECT_EQ(time, (kHistory + 1100) * 32768);
-}
-
 TEST(UpsampleBlock, AtFactorOneSumsTheWholeSampleCoefficients) {
-    std::mt19937 random(7);
-    std::uniform_int_distribution<int> sample(-20000, 20000);
-    std::vector<std::int16_t> input(300);
-    for (auto& s : input) {
-        s = static_cast<std::int16_t>(sample(random));
-    }
-    const std::vector<std::int16_t> buffer = withHistory(input, kHistory);
+    const std::vector<std::int16_t> buffer = withHistory(noise(300, 7, 20000), kHistory);
     std::vector<std::int16_t> output(300);
     std::uint32_t time = kHistory * 32768;
     ASSERT_EQ(upsampleBlock(buffer, output, 1.0, time, 300, kRunGain, designedFilter(), true),
               300u);
+    EXPECT_EQ(time, (kHistory + 300) * 32768);
 
     const auto& c = designedFilter().coefficients;
     for (int k = 0; k < 300; ++k) {
@@ -84,23 +66,19 @@ TEST(UpsampleBlock, AtFactorOneSumsTheWholeSampleCoefficients) {
     }
 }
 
-TEST(UpsampleBlock, StopsAtTheFirstInstantPastTheBlock) {
+TEST(Kernels, StopAtTheFirstInstantPastTheBlock) {
     const std::vector<std::int16_t> buffer(kBufferLength, 1000);
-    std::vector<std::int16_t> output(100);
-    std::uint32_t time = kHistory * 32768;
-    // Instants at 0, 26214, ... below 10 x 32768 = 327680: 13 of them (12 x 26214 = 314568).
-    EXPECT_EQ(upsampleBlock(buffer, output, 1.25, time, 10, kRunGain, designedFilter(), true), 13u);
-    EXPECT_EQ(time, kHistory * 32768 + 13 * 26214);
-}
-
-TEST(Kernels, ProduceNothingWhenTheBlockIsAlreadyOver) {
-    const std::vector<std::int16_t> buffer(kBufferLength, 1000);
-    std::vector<std::int16_t> output(10, 5);
+    std::vector<std::int16_t> output(100, 5);
     std::uint32_t time = kHistory * 32768 + 123;
+    // A block that is already over produces nothing and leaves the time alone.
     EXPECT_EQ(upsampleBlock(buffer, output, 1.0, time, 0, kRunGain, designedFilter(), true), 0u);
     EXPECT_EQ(downsampleBlock(buffer, output, 0.5, time, 0, kRunGain, designedFilter(), true), 0u);
     EXPECT_EQ(time, kHistory * 32768 + 123);
-    EXPECT_EQ(output, std::vector<std::int16_t>(10, 5));
+    EXPECT_EQ(output, std::vector<std::int16_t>(100, 5));
+    // Instants at 0, 26214, ... below 10 x 32768 = 327680: 13 of them (12 x 26214 = 314568).
+    time = kHistory * 32768;
+    EXPECT_EQ(upsampleBlock(buffer, output, 1.25, time, 10, kRunGain, designedFilter(), true), 13u);
+    EXPECT_EQ(time, kHistory * 32768 + 13 * 26214);
 }
 
 TEST(SumWing, GivesTheCentreToTheLeftWingAlone) {
@@ -126,12 +104,7 @@ TEST(Kernels, WithInterpolationOffUseTheTableEntryUnchanged) {
     // Interpolating over a table with all differences 0 is reading the entries unchanged.
     LowpassFilter flat = designedFilter();
     std::fill(flat.differences.begin(), flat.differences.end(), std::int16_t{0});
-    std::mt19937 random(3);
-    std::uniform_int_distribution<int> sample(-30000, 30000);
-    std::vector<std::int16_t> input(3000);
-    for (auto& s : input) {
-        s = static_cast<std::int16_t>(sample(random));
-    }
+    const std::vector<std::int16_t> input = noise(3000, 3);
     for (const double factor : {1.25, 10000.0 / 44100}) {
         SCOPED_TRACE(factor);
         const std::size_t history = factor >= 1 ? kHistory : 155;
@@ -184,44 +157,21 @@ struct WingRange {
     std::int64_t high = 0;
 };
 
-std::int64_t coefficientAt(const LowpassFilter& f, std::uint32_t position128, bool stretched,
-                           std::uint32_t phase) {
-    // Unstretched positions carry the 7-bit fraction of the phase; stretched ones their own.
-    const std::uint32_t e = position128 >> 7;
-    const std::int64_t fraction = stretched ? (position128 & 127) : (phase & 127);
-    return f.coefficients[e] + ((f.differences[e] * fraction) >> 7);
-}
-
-WingRange addTerm(WingRange range, std::int64_t c, std::int64_t& product) {
-    const std::int64_t a = c * 32767 + 8192;
-    const std::int64_t b = c * -32768 + 8192;
-    product = std::max({product, std::abs(a), std::abs(b)});
-    range.high += std::max(a >> 14, b >> 14);
-    range.low += std::min(a >> 14, b >> 14);
-    return range;
-}
-
-// The unstretched wing starting at entry `phase >> 7` (plus 256 on the right at phase 0).
-WingRange plainWing(const LowpassFilter& f, std::uint32_t phase, bool right,
+// The range of one wing's sum, starting at table position q (in 1/128 of an entry) and moving
+// `step` positions per sample; an unstretched wing starts at the phase itself and moves by 256
+// entries, so it keeps the phase's 7-bit fraction throughout.
+WingRange wingRange(const LowpassFilter& f, std::uint32_t q, std::uint32_t step, bool right,
                     std::int64_t& product) {
-    std::uint32_t e = phase >> 7;
-    const std::uint32_t limit = right ? f.wingLength - 1u : f.wingLength;
-    if (right && phase == 0) {
-        e += 256;
-    }
-    WingRange range;
-    for (; e < limit; e += 256) {
-        range = addTerm(range, coefficientAt(f, e << 7, false, phase), product);
-    }
-    return range;
-}
-
-WingRange stretchedWing(const LowpassFilter& f, std::uint32_t q, std::uint32_t step, bool right,
-                        std::int64_t& product) {
     const std::uint32_t limit = right ? f.wingLength - 1u : f.wingLength;
     WingRange range;
     for (; (q >> 7) < limit; q += step) {
-        range = addTerm(range, coefficientAt(f, q, true, 0), product);
+        const std::int64_t c = f.coefficients[q >> 7] +
+                               ((f.differences[q >> 7] * static_cast<std::int64_t>(q & 127)) >> 7);
+        const std::int64_t a = c * 32767 + 8192;
+        const std::int64_t b = c * -32768 + 8192;
+        product = std::max({product, std::abs(a), std::abs(b)});
+        range.high += std::max(a >> 14, b >> 14);
+        range.low += std::min(a >> 14, b >> 14);
     }
     return range;
 }
@@ -237,9 +187,10 @@ Extremes worstCase(const LowpassFilter& f, double factor, std::uint16_t filterGa
     Extremes x;
     if (factor >= 1.0) {
         for (std::uint32_t phase = 0; phase < 32768; ++phase) {
-            const WingRange left = plainWing(f, phase, false, x.product);
-            const WingRange right = plainWing(f, (32768 - phase) & 0x7FFF, true, x.product);
-            addPair(x, left, right, filterGain);
+            // The right wing starts one whole sample out at phase 0.
+            const std::uint32_t rightPhase = phase == 0 ? 32768 : 32768 - phase;
+            addPair(x, wingRange(f, phase, 32768, false, x.product),
+                    wingRange(f, rightPhase, 32768, true, x.product), filterGain);
         }
         return x;
     }
@@ -248,11 +199,11 @@ Extremes worstCase(const LowpassFilter& f, double factor, std::uint16_t filterGa
     // A wing depends on the phase only through its starting position q, which takes at most
     // step + 1 values: sum each wing once per start.
     std::vector<WingRange> left(step), right(step + 1);
-    for (std::uint32_t q = 0; q < step; ++q) {
-        left[q] = stretchedWing(f, q, step, false, x.product);
-    }
     for (std::uint32_t q = 0; q <= step; ++q) {
-        right[q] = stretchedWing(f, q, step, true, x.product);
+        if (q < step) {
+            left[q] = wingRange(f, q, step, false, x.product);
+        }
+        right[q] = wingRange(f, q, step, true, x.product);
     }
     for (std::uint32_t phase = 0; phase < 32768; ++phase) {
         const std::uint32_t rightPhase = (32768 - phase) & 0x7FFF;

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <span>
 #include <vector>
 
@@ -19,16 +18,7 @@ namespace zelvio {
 namespace {
 
 using test_support::designedFilter;
-
-std::vector<std::int16_t> noise(std::size_t count, unsigned seed, int amplitude = 30000) {
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> sample(-amplitude, amplitude);
-    std::vector<std::int16_t> samples(count);
-    for (auto& s : samples) {
-        s = static_cast<std::int16_t>(sample(random));
-    }
-    return samples;
-}
+using test_support::noise;
 
 struct RunOutput {
     ResampleResult result;
@@ -84,27 +74,29 @@ std::int16_t referenceSample(const std::vector<std::int16_t>& input, const Lowpa
     return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, -32768, 32767));
 }
 
-TEST(RunValues, FollowTheInputRateForTheDesignedFilter) {
+TEST(RunValues, FollowTheInputRateAndTheFilterLength) {
     struct Case {
         double rate;
         std::uint16_t history, block, gain;
+        std::uint16_t filterGain = 15097, taps = 65;
     };
     const Case cases[] = {
-        {8000, 43, 4010, 15097}, {10000, 43, 4010, 15097}, {11025, 46, 4004, 13693},
-        {22050, 82, 3932, 6847}, {44100, 155, 3786, 3423}, {48000, 168, 3760, 3145},
+        {8000, 43, 4010, 15097},
+        {10000, 43, 4010, 15097},
+        {11025, 46, 4004, 13693},
+        {22050, 82, 3932, 6847},
+        {44100, 155, 3786, 3423},
+        {48000, 168, 3760, 3145},
+        {10000, 17, 4062, 12471, 12471, 13},  // the small built-in filter
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);
-        const RunValues run = computeRunValues(10000.0 / c.rate, 15097, 65);
+        const RunValues run = computeRunValues(10000.0 / c.rate, c.filterGain, c.taps);
         ASSERT_EQ(run.status, kResampleOk);
         EXPECT_EQ(run.historyLength, c.history);
         EXPECT_EQ(run.blockLength, c.block);
         EXPECT_EQ(run.gain, c.gain);
     }
-}
-
-TEST(RunValues, SmallBuiltInFilterKeepsSeventeenSamplesOfHistory) {
-    EXPECT_EQ(computeRunValues(1.0, 12471, 13).historyLength, 17);
 }
 
 TEST(CheckFactor, AcceptsExactlyTheDocumentedInputRates) {
@@ -131,34 +123,30 @@ TEST(CheckFactor, AcceptsExactlyTheDocumentedInputRates) {
     EXPECT_EQ(checkFactor(10000.0 / (kMaxInputRate + 1), 13), kResampleOk);
 }
 
-TEST(ResampleFile, WritesExactlyTheRequestedCount) {
+TEST(ResampleFile, WritesExactlyTheRequestedCountAndNothingForFewerThanTwoInputs) {
     struct Case {
         double rate;
-        std::int64_t inputs, wanted;
+        std::int64_t inputs, wanted, written;
     };
-    const Case cases[] = {{44100, 10000, 2268}, {8000, 3000, 3751}, {10000, 3000, 3001}};
+    const Case cases[] = {{44100, 10000, 2268, 2268},
+                          {8000, 3000, 3751, 3751},
+                          {10000, 3000, 3001, 3001},
+                          {8000, 0, 1, 0},
+                          {8000, 0, 2, 0},
+                          {8000, 1, 1, 0},
+                          {8000, 1, 2, 0}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.rate);
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.inputs << " in, " << c.wanted);
         const double factor = 10000.0 / c.rate;
-        ASSERT_EQ(jobOutputCount(c.inputs, factor), c.wanted);
-        const std::vector<std::int16_t> input = noise(static_cast<std::size_t>(c.inputs), 1);
-        const RunOutput run = runFile(factor, input, c.inputs, c.wanted);
-        EXPECT_EQ(run.result.status, kResampleOk);
-        EXPECT_EQ(run.result.samplesWritten, c.wanted);
-        EXPECT_EQ(std::ssize(run.output), c.wanted);
-    }
-}
-
-TEST(ResampleFile, WritesNothingForFewerThanTwoInputSamples) {
-    const std::vector<std::int16_t> stream(200, 1234);  // a padded scratch file
-    for (const std::int64_t inputs : {0, 1}) {
-        for (const std::int64_t wanted : {1, 2}) {
-            SCOPED_TRACE(inputs * 10 + wanted);
-            const RunOutput run = runFile(10000.0 / 8000, stream, inputs, wanted);
-            EXPECT_EQ(run.result.status, kResampleOk);
-            EXPECT_EQ(run.result.samplesWritten, 0);
-            EXPECT_TRUE(run.output.empty());
+        if (c.written > 0) {
+            ASSERT_EQ(jobOutputCount(c.inputs, factor), c.wanted);
         }
+        // The stream runs on past the input, as a padded scratch file does.
+        const std::vector<std::int16_t> stream = noise(static_cast<std::size_t>(c.inputs) + 200, 1);
+        const RunOutput run = runFile(factor, stream, c.inputs, c.wanted);
+        EXPECT_EQ(run.result.status, kResampleOk);
+        EXPECT_EQ(run.result.samplesWritten, c.written);
+        EXPECT_EQ(std::ssize(run.output), c.written);
     }
 }
 
@@ -171,26 +159,32 @@ TEST(ResampleFile, StopsMidBlockAtASmallerOutputCount) {
     EXPECT_TRUE(std::equal(part.output.begin(), part.output.end(), full.output.begin()));
 }
 
+// A constant comes up from the silent history and settles near its level at every common rate;
+// at 44100 Hz the first output and the settled band are known exactly.
 TEST(ResampleFile, BringsAConstantUpFromTheSilentHistoryAndSettles) {
-    const std::vector<std::int16_t> input(44100, 10000);
-    const RunOutput run = runFile(10000.0 / 44100, input, 44100, 10001);
-    ASSERT_EQ(run.output.size(), 10001u);
-    EXPECT_EQ(run.output[0], 5796);
-    for (std::size_t k = 100; k < 9900; ++k) {
-        ASSERT_NEAR(run.output[k], 9502, 2) << "output " << k;
-    }
-}
-
-TEST(ResampleFile, SettlesAConstantNearItsLevelAtEveryCommonRate) {
-    for (const double rate : {8000.0, 11025.0, 16000.0, 22050.0, 32000.0, 44100.0, 48000.0}) {
-        SCOPED_TRACE(rate);
-        const auto inputs = static_cast<std::int64_t>(rate);
+    struct Case {
+        double rate;
+        std::size_t margin;
+        std::int16_t low, high;
+    };
+    const Case cases[] = {{44100, 100, 9500, 9504}, {8000, 200, 9496, 9509},
+                          {11025, 200, 9496, 9509}, {16000, 200, 9496, 9509},
+                          {22050, 200, 9496, 9509}, {32000, 200, 9496, 9509},
+                          {44100, 200, 9496, 9509}, {48000, 200, 9496, 9509}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rate);
+        const auto inputs = static_cast<std::int64_t>(c.rate);
         const std::vector<std::int16_t> input(static_cast<std::size_t>(inputs), 10000);
-        const RunOutput run = runFile(10000.0 / rate, input, inputs, 10000);
+        const RunOutput run = runFile(10000.0 / c.rate, input, inputs, 10000);
+        ASSERT_EQ(run.output.size(), 10000u);
+        if (c.rate == 44100) {
+            EXPECT_EQ(run.output[0], 5796);
+        }
         const auto [low, high] =
-            std::minmax_element(run.output.begin() + 200, run.output.end() - 200);
-        EXPECT_GE(*low, 9496);
-        EXPECT_LE(*high, 9509);
+            std::minmax_element(run.output.begin() + static_cast<std::ptrdiff_t>(c.margin),
+                                run.output.end() - static_cast<std::ptrdiff_t>(c.margin));
+        EXPECT_GE(*low, c.low);
+        EXPECT_LE(*high, c.high);
     }
 }
 
@@ -234,23 +228,16 @@ TEST(ResampleFile, MatchesDirectEvaluationOverTheZeroExtendedInput) {
     }
 }
 
-TEST(ResampleFile, IgnoresWhateverTheStreamHoldsPastTheInput) {
+// Loud data past the input is covered by the direct evaluation above; a stream that ends before
+// the input count reads as zeros.
+TEST(ResampleFile, ReadsAStreamThatEndsEarlyAsZeros) {
     const std::vector<std::int16_t> input = noise(5000, 5);
-    std::vector<std::int16_t> zeros = input;
-    zeros.resize(8000, 0);
-    std::vector<std::int16_t> loud = input;
-    loud.resize(8000, 32767);
+    std::vector<std::int16_t> truncated(input.begin(), input.begin() + 4000);
+    truncated.resize(5000, 0);
     for (const double factor : {10000.0 / 44100, 1.0, 10000.0 / 8000}) {
         SCOPED_TRACE(factor);
         const std::int64_t wanted = jobOutputCount(5000, factor);
-        const RunOutput bare = runFile(factor, input, 5000, wanted);
-        EXPECT_EQ(runFile(factor, zeros, 5000, wanted).output, bare.output);
-        EXPECT_EQ(runFile(factor, loud, 5000, wanted).output, bare.output);
-        // A stream that ends early reads as zeros.
-        const std::span<const std::int16_t> shortStream(input.data(), 4000);
-        std::vector<std::int16_t> truncated(input.begin(), input.begin() + 4000);
-        truncated.resize(5000, 0);
-        EXPECT_EQ(runFile(factor, shortStream, 5000, wanted).output,
+        EXPECT_EQ(runFile(factor, std::span(input).first(4000), 5000, wanted).output,
                   runFile(factor, truncated, 5000, wanted).output);
     }
 }
@@ -375,12 +362,9 @@ TEST_F(RawFileTest, WritesAndReadsLittleEndianSamples) {
 
     std::FILE* in = std::fopen(path_.string().c_str(), "rb");
     ASSERT_NE(in, nullptr);
-    unsigned char head[4] = {};
-    ASSERT_EQ(std::fread(head, 1, 4, in), 4u);
-    EXPECT_EQ(head[0], 0x34);
-    EXPECT_EQ(head[1], 0x12);
-    EXPECT_EQ(head[2], 0xFE);
-    EXPECT_EQ(head[3], 0xFF);
+    std::vector<unsigned char> head(4);
+    ASSERT_EQ(std::fread(head.data(), 1, 4, in), 4u);
+    EXPECT_EQ(head, (std::vector<unsigned char>{0x34, 0x12, 0xFE, 0xFF}));
     std::rewind(in);
     RawFileSource source(in);
     std::vector<std::int16_t> back(10, 7);
