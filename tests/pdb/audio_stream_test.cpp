@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "pdb/palm_database.h"
@@ -26,20 +28,21 @@ void startJobDatabase(PalmDatabase& db, CodecCode codec, std::uint16_t sampleRat
     db.startStream(1, sampleRate, 20, 2, static_cast<std::uint16_t>(codec), samplesPerFrame);
 }
 
-TEST(AudioStream, OneAudioChunkCountsItsBytesAndOneFrame) {
-    PalmDatabase db;
-    startJobDatabase(db, CodecCode::Pcm8);
-    std::vector<std::uint8_t> chunk(201, 0x80);
-    chunk[0] = 0;
-    ASSERT_EQ(db.appendChunk(0, 201, chunk.data()), kDbOk);
-
-    EXPECT_EQ(recordSize(db, 1), 233u);
-    const StreamHeader header = streamHeader(db, 1);
-    EXPECT_EQ(header.durationMs, 20u);
-    EXPECT_EQ(header.dataBytes, 201u);
-    EXPECT_EQ(header.recordBytes, 233u);
-    const RecordBuffer& record = *db.getRecord(1).record;
-    EXPECT_TRUE(std::equal(chunk.begin(), chunk.end(), record.data() + 32));
+TEST(AudioStream, EachChunkAddsItsBytesAndOneFrameEvenWhenEmpty) {
+    std::vector<std::uint8_t> audio(201, 0x80);
+    audio[0] = 0;
+    for (std::uint16_t length : {201, 0}) {
+        SCOPED_TRACE(length);
+        PalmDatabase db;
+        startJobDatabase(db, CodecCode::Pcm8);
+        ASSERT_EQ(db.appendChunk(0, length, length == 0 ? nullptr : audio.data()), kDbOk);
+        const StreamHeader header = streamHeader(db, 1);
+        EXPECT_EQ(std::tie(header.durationMs, header.dataBytes, header.recordBytes),
+                  std::tuple(20u, length, 32u + length));
+        ASSERT_EQ(recordSize(db, 1), 32u + length);
+        EXPECT_TRUE(
+            std::equal(audio.begin(), audio.begin() + length, db.getRecord(1).record->data() + 32));
+    }
 }
 
 TEST(AudioStream, FullRecordHoldsTheListedNumberOfChunksForEachCodec) {
@@ -69,23 +72,16 @@ TEST(AudioStream, FullRecordHoldsTheListedNumberOfChunksForEachCodec) {
 
         const StreamHeader first = streamHeader(db, 1);
         EXPECT_EQ(recordSize(db, 1), c.fullRecordBytes);
-        EXPECT_EQ(first.nextRecord, 2);
-        EXPECT_EQ(first.durationMs, c.fullRecordMs);
-        EXPECT_EQ(first.dataBytes, c.fullRecordBytes - 32);
-        EXPECT_EQ(first.recordBytes, c.fullRecordBytes);
-
-        StreamHeader second = streamHeader(db, 2);
-        EXPECT_EQ(recordSize(db, 2), 32u + c.chunkLength);
-        EXPECT_EQ(second.durationMs, 20u);
-        EXPECT_EQ(second.dataBytes, c.chunkLength);
-        EXPECT_EQ(second.recordBytes, 32u + c.chunkLength);
-        EXPECT_EQ(second.nextRecord, 0);
+        EXPECT_EQ(std::tie(first.nextRecord, first.durationMs, first.dataBytes, first.recordBytes),
+                  std::tuple(2, c.fullRecordMs, c.fullRecordBytes - 32, c.fullRecordBytes));
         // Apart from the link and the counters the new record repeats the format and stream id.
-        second.nextRecord = first.nextRecord;
-        second.durationMs = first.durationMs;
-        second.dataBytes = first.dataBytes;
-        second.recordBytes = first.recordBytes;
-        EXPECT_EQ(second, first);
+        StreamHeader second = first;
+        second.nextRecord = 0;
+        second.durationMs = 20;
+        second.dataBytes = c.chunkLength;
+        second.recordBytes = 32u + c.chunkLength;
+        EXPECT_EQ(streamHeader(db, 2), second);
+        EXPECT_EQ(recordSize(db, 2), 32u + c.chunkLength);
     }
 }
 
@@ -106,31 +102,17 @@ TEST(AudioStream, SilenceChunksFillARecordToExactly64000Bytes) {
 }
 
 TEST(AudioStream, EachChunkAddsOneFramesTruncatedDurationAtTheStreamsRate) {
-    struct Case {
-        std::uint16_t sampleRate;
-        std::uint32_t msPerChunk;
-    };
-    const Case cases[] = {{10000, 20}, {8000, 25}, {3000, 66}};  // 200000 / 3000 = 66.67
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.sampleRate);
+    // Sample rate and milliseconds per chunk: 200000 / 3000 = 66.67.
+    const std::pair<std::uint16_t, std::uint32_t> cases[] = {{10000, 20}, {8000, 25}, {3000, 66}};
+    for (const auto& [sampleRate, msPerChunk] : cases) {
+        SCOPED_TRACE(sampleRate);
         PalmDatabase db;
-        startJobDatabase(db, CodecCode::Adpcm2, c.sampleRate);
+        startJobDatabase(db, CodecCode::Adpcm2, sampleRate);
         for (int i = 0; i < 3; ++i) {
             ASSERT_EQ(db.appendChunk(0, 1, &kSilence), kDbOk);
         }
-        EXPECT_EQ(streamHeader(db, 1).durationMs, 3 * c.msPerChunk);
+        EXPECT_EQ(streamHeader(db, 1).durationMs, 3 * msPerChunk);
     }
-}
-
-TEST(AudioStream, ZeroLengthChunkStoresNoByteButAddsOneFrame) {
-    PalmDatabase db;
-    startJobDatabase(db, CodecCode::Pcm8);
-    ASSERT_EQ(db.appendChunk(0, 0, nullptr), kDbOk);
-    EXPECT_EQ(recordSize(db, 1), 32u);
-    const StreamHeader header = streamHeader(db, 1);
-    EXPECT_EQ(header.durationMs, 20u);
-    EXPECT_EQ(header.dataBytes, 0u);
-    EXPECT_EQ(header.recordBytes, 32u);
 }
 
 TEST(AudioStream, ChunkLongerThan63968BytesGoesAloneIntoANewRecord) {

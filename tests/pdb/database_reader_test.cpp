@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pdb/byte_order.h"
@@ -70,12 +71,10 @@ TEST(DatabaseReader, readsBackWhatTheImageWrote) {
     ASSERT_EQ(reader.streamRecords().size(), 2u);
     const StreamRecordInfo& first = reader.streamRecords()[0];
     const StreamRecordInfo& second = reader.streamRecords()[1];
-    EXPECT_EQ(first.offset, kRecord1);
-    EXPECT_EQ(second.offset, kRecord2);
-    EXPECT_EQ(first.audioChunks, 318u);
-    EXPECT_EQ(first.silenceChunks, 0u);
-    EXPECT_EQ(second.audioChunks, 1u);
-    EXPECT_EQ(second.silenceChunks, 3u);
+    EXPECT_EQ(std::tie(first.offset, first.audioChunks, first.silenceChunks),
+              std::tuple(kRecord1, 318u, 0u));
+    EXPECT_EQ(std::tie(second.offset, second.audioChunks, second.silenceChunks),
+              std::tuple(kRecord2, 1u, 3u));
     EXPECT_EQ(reader.totalChunks(), 322u);
     EXPECT_EQ(reader.totalSilenceChunks(), 3u);
     EXPECT_EQ(reader.totalDurationMs(), 322u * 20);

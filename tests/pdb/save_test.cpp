@@ -57,20 +57,6 @@ void fillSmallDatabase(PalmDatabase& db, std::uint8_t fillByte) {
     }
 }
 
-TEST(FileWriter, CommitAfterAFailedWriteFailsAndLeavesTheTargetAlone) {
-    ScratchFolder folder;
-    writeFile(folder / "out", {7});
-    FaultyWriter writer(folder / "out", {1, false, false});
-    const std::uint8_t bytes[4] = {1, 2, 3, 4};
-    ASSERT_TRUE(writer.open());
-    EXPECT_TRUE(writer.write(bytes, 4));
-    EXPECT_FALSE(writer.write(bytes, 4));
-    EXPECT_FALSE(writer.write(bytes, 4));  // later writes fail too
-    EXPECT_FALSE(writer.commit());
-    EXPECT_EQ(readFile(folder / "out"), Bytes{7});
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"out"});
-}
-
 TEST(FileWriter, UncommittedWriterRemovesItsTemporaryFileWhenDestroyed) {
     ScratchFolder folder;
     {
