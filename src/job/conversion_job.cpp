@@ -24,7 +24,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // A scratch file of raw samples in the system's temporary folder. It is created exclusively
-// under a fresh name, so that runs side by side never share one, and removed when it ends.
+// under a fresh name, so that runs side by side never share one, and opened for writing and
+// reading through one stream. Where the system allows it the name is removed at once, so that the
+// file goes with the process however that ends (Ctrl-C, a kill, a crash); elsewhere the file is
+// marked temporary and is also removed when the scratch file ends.
 class ScratchFile {
   public:
     ScratchFile() = default;
@@ -49,10 +52,23 @@ class ScratchFile {
                           static_cast<unsigned long long>(random()), tag);
             const fs::path candidate = folder / name;
             // "x": fail rather than open a file that exists already.
-            std::FILE* file = std::fopen(candidate.string().c_str(), "wbx");
+#ifdef _WIN32
+            // "D": the system deletes the file when its last handle closes.
+            std::FILE* file = _wfopen(candidate.c_str(), L"w+bxD");
+#else
+            std::FILE* file = std::fopen(candidate.c_str(), "w+bx");
+#endif
             if (file != nullptr) {
-                path_ = candidate;
                 file_ = file;
+#ifdef _WIN32
+                path_ = candidate;
+#else
+                // The open stream keeps the file; only the name goes.
+                fs::remove(candidate, error);
+                if (error) {
+                    path_ = candidate;
+                }
+#endif
                 return true;
             }
             if (errno != EEXIST) {
@@ -62,26 +78,22 @@ class ScratchFile {
         return false;
     }
 
-    std::FILE* file() const { return file_; }
-
-    // Closes the stream; false when buffered data could not be written.
-    bool close() {
-        if (file_ == nullptr) {
-            return true;
-        }
-        const bool ok = std::fclose(file_) == 0;
-        file_ = nullptr;
-        return ok;
+    std::FILE* file() const {
+        return file_;
     }
 
-    bool reopenForReading() {
-        close();
-        file_ = std::fopen(path_.string().c_str(), "rb");
-        return file_ != nullptr;
+    // Writes out what is buffered and goes back to the first sample; false when the buffered
+    // data could not be written or an earlier write failed.
+    bool rewindForReading() {
+        return file_ != nullptr && std::fflush(file_) == 0 && std::ferror(file_) == 0 &&
+               std::fseek(file_, 0, SEEK_SET) == 0;
     }
 
     void remove() {
-        close();
+        if (file_ != nullptr) {
+            std::fclose(file_);
+            file_ = nullptr;
+        }
         if (!path_.empty()) {
             std::error_code ignored;
             fs::remove(path_, ignored);
@@ -90,7 +102,7 @@ class ScratchFile {
     }
 
   private:
-    fs::path path_;
+    fs::path path_;  // set only while a name is left to remove
     std::FILE* file_ = nullptr;
 };
 
@@ -276,7 +288,7 @@ ConversionOutcome ConversionJob::run() {
 
     // Stage 2: scratch file 1 at the input rate into scratch file 2 at 10000 Hz.
     ScratchFile resampled;
-    if (!staged.close() || !staged.reopenForReading() || !resampled.create("2")) {
+    if (!staged.rewindForReading() || !resampled.create("2")) {
         return failure(OutcomeKind::FileIoError, "cannot write a scratch file");
     }
     {
@@ -295,7 +307,7 @@ ConversionOutcome ConversionJob::run() {
         }
     }
     staged.remove();
-    if (!resampled.close() || !resampled.reopenForReading()) {
+    if (!resampled.rewindForReading()) {
         return failure(OutcomeKind::FileIoError, "cannot read a scratch file");
     }
 

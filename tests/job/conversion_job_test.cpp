@@ -1,6 +1,8 @@
 #include "job/conversion_job.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -367,6 +369,33 @@ TEST(ConversionJob, scratchFilesAreRemovedAfterASuccessfulRun) {
     const ScratchFolder scratch;
     ASSERT_FALSE(convert(kExample, dir.path() / "x.pdb", 3).failed());
     EXPECT_TRUE(scratch.empty());
+}
+
+TEST(ConversionJob, scratchFilesAreGoneEvenWhenTheProcessEndsMidRun) {
+    // A run cut short by Ctrl-C or a kill runs no destructor; the scratch files must not be left
+    // behind in the temporary folder all the same.
+    TempDirectory dir;
+    const ScratchFolder scratch;
+    ConversionSettings settings;
+    settings.inputPath = kExample;
+    settings.databasePath = dir.path() / "cut.pdb";
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        // Ends abruptly while resampling, when both scratch files exist.
+        static_cast<void>(ConversionJob(settings, [](double fraction) {
+                              if (fraction > 0.5) {
+                                  ::_exit(0);
+                              }
+                          }).run());
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "the run ended before it was cut short";
+    EXPECT_TRUE(scratch.empty());
+    EXPECT_FALSE(fs::exists(settings.databasePath));
 }
 
 TEST(ConversionJob, twoConversionsSideBySideInOneFolderBothSucceed) {
