@@ -8,11 +8,12 @@
 namespace zelvio {
 namespace {
 
-/// Copies at most capacity - 1 bytes of text into a zero-filled field, so it stays terminated.
+/// Copies text up to its first NUL, at most capacity - 1 bytes, into a zero-filled field, so it
+/// stays terminated and every byte after the terminator is 0.
 template <std::size_t N>
 void copyText(std::array<std::uint8_t, N>& field, std::string_view text) {
     field.fill(0);
-    const std::size_t count = std::min(text.size(), N - 1);
+    const std::size_t count = std::min(text.substr(0, text.find('\0')).size(), N - 1);
     std::memcpy(field.data(), text.data(), count);
 }
 

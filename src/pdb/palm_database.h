@@ -67,8 +67,9 @@ class PalmDatabase {
     // --- The record database ---------------------------------------------------------------
 
     /// Gives the header its creation values (version 16, the fixed dates, type DATA, creator
-    /// K7Q4) and the name; name bytes past 31 are not stored. numRecords keeps counting the
-    /// records that exist (0 on an image that holds none, as when create() calls this).
+    /// K7Q4) and the name; name bytes past 31 or after a NUL are not stored. numRecords keeps
+    /// counting the records that exist (0 on an image that holds none, as when create() calls
+    /// this).
     void initHeader(std::string_view name);
     /// Makes record index with size bytes (zeroed). A filled slot gives back its record as it
     /// is, size unchanged. Status kDbIndexOutOfRange for index 200 or more, kDbMemoryFull when
@@ -105,8 +106,8 @@ class PalmDatabase {
 
     /// Sets up the header with title and makes record 0, the AudioInfoRecord with description,
     /// extraText and infoNumber. Texts are bytes in the handheld's character set; title bytes
-    /// past 31 and text bytes past 63 are not stored. Returns kDbOk, or kDbRecordNotFound /
-    /// kDbMemoryFull when record 0 could not be made for lack of memory.
+    /// past 31, text bytes past 63 and anything after a NUL are not stored. Returns kDbOk, or
+    /// kDbRecordNotFound / kDbMemoryFull when record 0 could not be made for lack of memory.
     [[nodiscard]] DbStatus create(std::string_view title, std::string_view description,
                                   std::string_view extraText, std::uint16_t infoNumber);
     /// Makes record 1, the first record of stream 0, with these format numbers, and points all

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "pdb/pdb_test_support.h"
 
@@ -60,6 +61,34 @@ TEST(PalmDatabase, ImageWithoutRecordsSavesAs78ByteHeaderWithAtMost31NameBytes) 
     EXPECT_EQ(std::count(file.begin(), file.begin() + 32, 'x'), 31);
     EXPECT_EQ(file[31], 0);             // the name's terminator
     EXPECT_EQ(file[76] + file[77], 0);  // no records
+}
+
+TEST(PalmDatabase, TextsEndAtTheirFirstNulAndEverythingAfterItIsZero) {
+    // A text is stored up to its terminator; bytes of the text past an embedded NUL would
+    // stand after the terminator, where every field holds zeros.
+    using namespace std::string_view_literals;
+    PalmDatabase db;
+    ASSERT_EQ(db.create("ti\0tle"sv, "de\0scription"sv, "ex\0tra"sv, 1), kDbOk);
+    const Bytes file = saved(db);
+    struct Field {
+        const char* what;
+        std::size_t offset;
+        std::size_t length;
+        const char* kept;
+    };
+    const Field fields[] = {
+        {"name", 0, 32, "ti"},
+        {"description", 78 + 8 + 4, 64, "de"},
+        {"extraText", 78 + 8 + 68, 64, "ex"},
+    };
+    for (const Field& field : fields) {
+        SCOPED_TRACE(field.what);
+        Bytes expected(field.length, 0);
+        put(expected, 0,
+            {static_cast<std::uint8_t>(field.kept[0]), static_cast<std::uint8_t>(field.kept[1])});
+        const auto begin = file.begin() + static_cast<std::ptrdiff_t>(field.offset);
+        EXPECT_EQ(Bytes(begin, begin + static_cast<std::ptrdiff_t>(field.length)), expected);
+    }
 }
 
 TEST(PalmDatabase, TitleIsFoundOnlyInTheHeaderName) {
