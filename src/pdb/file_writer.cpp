@@ -1,5 +1,6 @@
 #include "pdb/file_writer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <random>
@@ -52,13 +53,16 @@ FileWriter::~FileWriter() {
 bool FileWriter::open() {
     discard();
     failed_ = false;
-    const std::filesystem::path folder = target_.parent_path();
-    // Built by appending: GCC 12 at -O3 warns falsely on a chain of string + string.
-    std::string stem(1, '.');
-    stem.append(target_.filename().string()).push_back('.');
+    // The temporary name is the target's name behind a dot, then a unique suffix. A folder
+    // takes names of at most 255 units, so a long target name is cut to leave room for the
+    // 22 units added; the name is kept in the path's own encoding throughout.
+    const std::filesystem::path name = target_.filename();
+    std::filesystem::path stem = target_.parent_path() / ".";
+    stem += name.native().substr(0, std::min<std::size_t>(name.native().size(), 200));
     // A few tries cover a name clash; a folder that cannot take a file fails every one.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        std::filesystem::path candidate = folder / stem;
+        std::filesystem::path candidate = stem;
+        candidate += ".";
         candidate += uniqueSuffix();
         candidate += ".tmp";
         errno = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -116,6 +117,21 @@ TEST(Save, ReplacesAnEarlierLongerFileWhole) {
     EXPECT_EQ(file.size(), db.fileSize());
     EXPECT_EQ(file.size(), 78u + 3 * 8 + 136 + 63986 + 32 + 46 * 51);
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.pdb"});
+}
+
+TEST(Save, TargetWithTheLongestFileNameTheFolderTakesIsWritten) {
+    // File names may be up to 255 bytes long; the temporary file beside the target must fit too.
+    ScratchFolder folder;
+    for (const std::size_t length : {200u, 240u, 255u}) {
+        SCOPED_TRACE(length);
+        const auto target = folder / (std::string(length - 4, 'n') + ".pdb");
+        PalmDatabase db;
+        fillSmallDatabase(db, 0x66);
+        ASSERT_EQ(db.save(target), kDbOk);
+        EXPECT_EQ(readFile(target).size(), db.fileSize());
+        std::filesystem::remove(target);
+        EXPECT_TRUE(folder.entries().empty());
+    }
 }
 
 TEST(Save, OverAFolderGivesStatus1AndLeavesTheFolderAlone) {
