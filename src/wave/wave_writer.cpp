@@ -1,6 +1,8 @@
 #include "wave/wave_writer.h"
 
 #include <array>
+#include <cerrno>
+#include <random>
 #include <system_error>
 #include <vector>
 
@@ -63,8 +65,32 @@ void WaveWriter::discard() {
         std::fclose(file_);
         file_ = nullptr;
         std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
+        std::filesystem::remove(partPath_, ignored);
     }
+}
+
+// The samples go to a file of a fresh name beside the target, created exclusively; only a
+// complete file is renamed over the target, so an existing file there is never lost to a run
+// that fails.
+std::FILE* WaveWriter::createPartFile(const std::filesystem::path& target) {
+    std::random_device device;
+    std::mt19937_64 random((static_cast<std::uint64_t>(device()) << 32) ^ device());
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%016llx.part",
+                      static_cast<unsigned long long>(random()));
+        std::filesystem::path candidate = target;
+        candidate += suffix;
+        std::FILE* file = std::fopen(candidate.string().c_str(), "wbx");
+        if (file != nullptr) {
+            partPath_ = candidate;
+            return file;
+        }
+        if (errno != EEXIST) {
+            return nullptr;
+        }
+    }
+    return nullptr;
 }
 
 WaveStatus WaveWriter::open(const std::filesystem::path& path, std::uint32_t sampleRate) {
@@ -74,7 +100,11 @@ WaveStatus WaveWriter::open(const std::filesystem::path& path, std::uint32_t sam
     if (path.empty() || sampleRate == 0 || sampleRate > 0x7FFFFFFFu) {
         return fail(kWaveUnsupported, path.empty() ? "no file name" : "unusable sample rate");
     }
-    file_ = std::fopen(path.string().c_str(), "wb");
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return fail(kWaveBadFile, "\"" + path.string() + "\" is a folder");
+    }
+    file_ = createPartFile(path);
     if (file_ == nullptr) {
         return fail(kWaveBadFile, "cannot create \"" + path.string() + "\"");
     }
@@ -130,9 +160,13 @@ WaveStatus WaveWriter::close() {
     }
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
-    if (!closed) {
+    std::error_code error;
+    if (closed) {
+        std::filesystem::rename(partPath_, path_, error);
+    }
+    if (!closed || error) {
         std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
+        std::filesystem::remove(partPath_, ignored);
         return fail(kWaveBadFile, "cannot write \"" + path_.string() + "\"");
     }
     errorText_.clear();

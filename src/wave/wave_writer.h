@@ -7,7 +7,9 @@
 //
 // The file is the canonical 44-byte header ("RIFF", "WAVE", a 16-byte "fmt " chunk, "data")
 // followed by the samples, little-endian whatever the host's byte order. The sizes in the header
-// are written when the file is closed; a file that was not closed successfully is removed.
+// are written when the file is closed. The samples go to a scratch file beside the target, which
+// replaces the target only when the file is complete: a run that fails leaves no partial file and
+// keeps what was at the path before.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +35,8 @@ class WaveWriter {
     WaveWriter(const WaveWriter&) = delete;
     WaveWriter& operator=(const WaveWriter&) = delete;
 
-    /// Creates (or truncates) the file and writes the header for sampleRate samples per second.
+    /// Starts the file (beside the target until close) and writes the header for sampleRate
+    /// samples per second.
     /// Returns kWaveOk, kWaveUnsupported for an empty path, a rate of 0 or a writer already open,
     /// kWaveBadFile when the file cannot be created.
     [[nodiscard]] WaveStatus open(const std::filesystem::path& path, std::uint32_t sampleRate);
@@ -41,8 +44,9 @@ class WaveWriter {
     /// is null with count > 0, kWaveBadFile when the write fails or the file would pass the
     /// 4 GiB that its sizes can state (the file is then removed at close).
     [[nodiscard]] WaveStatus writeSamples(const std::int16_t* samples, std::size_t count);
-    /// Writes the sizes into the header and closes the file. Returns kWaveOk when the whole file
-    /// is on disk; otherwise kWaveBadFile and the file is removed. kWaveUnsupported when no file
+    /// Writes the sizes into the header, closes the file and puts it in place of the target.
+    /// Returns kWaveOk when the whole file is there; otherwise kWaveBadFile, the unfinished file
+    /// is removed and the target is left as it was. kWaveUnsupported when no file
     /// is open.
     [[nodiscard]] WaveStatus close();
 
@@ -54,9 +58,11 @@ class WaveWriter {
   private:
     WaveStatus fail(WaveStatus status, std::string text);
     void discard();
+    std::FILE* createPartFile(const std::filesystem::path& target);
 
     std::FILE* file_ = nullptr;
-    std::filesystem::path path_;
+    std::filesystem::path path_;      ///< the target
+    std::filesystem::path partPath_;  ///< where the file is written until it is complete
     std::uint32_t sampleRate_ = 0;
     std::uint64_t samplesWritten_ = 0;
     bool failed_ = false;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include <vector>
 
 #include "support/wave_builder.h"
@@ -68,15 +70,36 @@ TEST(WaveWriter, refusesBadArgumentsAndRemovesAnUnfinishedFile) {
     const std::int16_t sample = 0;
     EXPECT_EQ(writer.writeSamples(&sample, 1), kWaveUnsupported);
     EXPECT_EQ(writer.close(), kWaveUnsupported);
+    EXPECT_EQ(writer.open(dir.path(), 10000), kWaveBadFile);  // a folder
     {
         WaveWriter unfinished;
         ASSERT_EQ(unfinished.open(dir.path() / "b.wav", 10000), kWaveOk);
         EXPECT_EQ(unfinished.open(dir.path() / "c.wav", 10000), kWaveUnsupported);
         EXPECT_EQ(unfinished.writeSamples(nullptr, 1), kWaveUnsupported);
         ASSERT_EQ(unfinished.writeSamples(&sample, 1), kWaveOk);
-        EXPECT_TRUE(std::filesystem::exists(dir.path() / "b.wav"));
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "b.wav"));  // not before it is whole
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "b.wav"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // nothing unfinished is left
+}
+
+TEST(WaveWriter, anExistingFileIsReplacedOnlyByACompleteOne) {
+    TempDirectory dir;
+    const auto target = dir.write("out.wav", {'o', 'l', 'd'});
+    const std::int16_t samples[] = {1, -2, 3};
+    {
+        WaveWriter abandoned;
+        ASSERT_EQ(abandoned.open(target, 10000), kWaveOk);
+        ASSERT_EQ(abandoned.writeSamples(samples, 3), kWaveOk);
+    }
+    EXPECT_EQ(std::filesystem::file_size(target), 3u);  // the old file is still there
+    WaveWriter writer;
+    ASSERT_EQ(writer.open(target, 10000), kWaveOk);
+    ASSERT_EQ(writer.writeSamples(samples, 3), kWaveOk);
+    ASSERT_EQ(writer.close(), kWaveOk);
+    EXPECT_EQ(std::filesystem::file_size(target), 44u + 6);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 }  // namespace
