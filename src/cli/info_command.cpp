@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/terminal.h"
+#include "job/handheld_text.h"
 #include "pdb/database_reader.h"
 
 namespace zelvio::cli {
@@ -89,32 +90,33 @@ std::string duration(std::uint64_t milliseconds) {
     return text;
 }
 
-/// The text as a JSON string, quotes included.
+/// The text as a JSON string, quotes included. A sequence that is not well-formed UTF-8 (in a
+/// file name from a system that does not use UTF-8) becomes U+FFFD, so the output stays valid JSON.
 std::string jsonString(std::string_view text) {
     std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
-                    out += escaped;
-                } else {
-                    out += c;
-                }
+    while (!text.empty()) {
+        const Utf8Sequence sequence = decodeUtf8(text);
+        const char c = text.front();
+        if (!sequence.codePoint) {
+            out += "\\uFFFD";
+        } else if (sequence.length > 1) {
+            out += text.substr(0, sequence.length);
+        } else if (c == '"') {
+            out += "\\\"";
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
         }
+        text.remove_prefix(sequence.length);
     }
     return out + "\"";
 }

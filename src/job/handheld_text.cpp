@@ -29,14 +29,9 @@ char toWindows1252(char32_t codePoint) {
     return '?';
 }
 
-struct Decoded {
-    std::optional<char32_t> codePoint;  // none for an invalid sequence
-    std::size_t length;                 // bytes consumed, at least 1
-};
+}  // namespace
 
-// Decodes one UTF-8 sequence at the start of text. An invalid sequence consumes its maximal
-// valid prefix (at least the first byte), so that each broken sequence becomes one '?'.
-Decoded decodeOne(std::string_view text) {
+Utf8Sequence decodeUtf8(std::string_view text) {
     const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
     const std::uint8_t lead = byte(0);
     if (lead < 0x80) {
@@ -77,12 +72,10 @@ Decoded decodeOne(std::string_view text) {
     return {value, length};
 }
 
-}  // namespace
-
 std::string toHandheldText(std::string_view utf8, std::size_t maxCharacters) {
     std::string result;
     while (!utf8.empty() && result.size() < maxCharacters) {
-        const Decoded decoded = decodeOne(utf8);
+        const Utf8Sequence decoded = decodeUtf8(utf8);
         result.push_back(decoded.codePoint ? toWindows1252(*decoded.codePoint) : '?');
         utf8.remove_prefix(decoded.length);
     }

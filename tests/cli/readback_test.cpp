@@ -217,6 +217,29 @@ TEST(ZelvioReadback, infoJsonEscapesTextsAndListsEveryRecord) {
     EXPECT_EQ(run.out.substr(run.out.size() - 2), "}\n");
 }
 
+TEST(ZelvioReadback, infoJsonKeepsUtf8FileNamesAndReplacesBytesThatAreNot) {
+    TempDirectory dir;
+    dir.write("in.wav", burstsAndPauses());
+    ASSERT_EQ(zelvio(dir, "convert in.wav -q").status, 0);
+    struct Case {
+        const char* name;      // the file's name, as bytes
+        const char* expected;  // how the JSON "file" member must read
+    };
+    for (const Case& c : {
+             Case{"caf\xC3\xA9.pdb", "\"file\": \"caf\xC3\xA9.pdb\","},  // UTF-8 kept
+             Case{"caf\xE9.pdb", "\"file\": \"caf\\uFFFD.pdb\","},       // Latin-1 byte
+             Case{"x\xE2\x82.pdb", "\"file\": \"x\\uFFFD.pdb\","},  // cut sequence: one character
+             Case{"x\xC0\xAF.pdb", "\"file\": \"x\\uFFFD\\uFFFD.pdb\","},  // overlong '/'
+             Case{"x\xED\xA0\x80.pdb", "\"file\": \"x\\uFFFD\\uFFFD\\uFFFD.pdb\","},  // surrogate
+         }) {
+        fs::copy_file(dir.path() / "in.pdb", dir.path() / c.name,
+                      fs::copy_options::overwrite_existing);
+        const CommandRun run = zelvio(dir, std::string("info --json '") + c.name + "'");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(contains(run.out, c.expected)) << c.expected << "\n--- in ---\n" << run.out;
+    }
+}
+
 TEST(ZelvioReadback, decodeWritesBesideTheInputAndKeepsAnExistingFileUnlessForced) {
     TempDirectory dir;
     dir.write("memo.wav", burstsAndPauses());
