@@ -32,21 +32,6 @@ bool filterIsUsable(const LowpassFilter& filter) {
            filter.differences.size() >= filter.wingLength;
 }
 
-// The interpolated coefficient at table position q (in 1/128 of an entry), 0 at or past limit,
-// exactly as the literal wing loops compute it.
-std::int32_t coefficientAt(const LowpassFilter& filter, bool interpolate, std::uint64_t q,
-                           std::uint32_t limit) {
-    const std::uint64_t e = q >> 7;
-    if (e >= limit) {
-        return 0;
-    }
-    std::int32_t c = filter.coefficients[e];
-    if (interpolate) {
-        c += (filter.differences[e] * static_cast<std::int32_t>(q & 127)) >> 7;
-    }
-    return c;
-}
-
 std::size_t roundUpToChunk(std::size_t taps) {
     return (taps + kChunkTaps - 1) / kChunkTaps * kChunkTaps;
 }
@@ -150,21 +135,29 @@ bool ResamplePlan::buildTables(const LowpassFilter& filter, std::size_t budget) 
     }
 
     // Fill the rows with c; note the last chunk that holds a coefficient too large to double.
+    const std::int16_t* coefficients = filter.coefficients.data();
+    const std::int16_t* differences = filter.differences.data();
     std::size_t exactChunks = 0;
     const auto fill = [&](std::int16_t* table, std::uint32_t limit) {
         for (std::uint32_t r = 0; r < rows_; ++r) {
-            const std::uint64_t start = std::uint64_t{r} << rowShift_;
             std::int16_t* row = table + static_cast<std::size_t>(r) * taps_;
-            for (std::size_t j = 0; j < taps_; ++j) {
-                const std::int32_t c = coefficientAt(filter, interpolate_, start + j * step, limit);
+            std::uint64_t q = std::uint64_t{r} << rowShift_;
+            std::size_t j = 0;
+            for (; j < taps_ && (q >> 7) < limit; ++j, q += step) {
+                const std::size_t e = q >> 7;
+                std::int32_t c = coefficients[e];
+                if (interpolate_) {
+                    c += (differences[e] * static_cast<std::int32_t>(q & 127)) >> 7;
+                }
                 if (c < -32768 || c > 32767) {
                     return false;  // differences that wrapped: only the literal loops are exact
                 }
-                if (std::abs(c) > kLargestDoubledCoefficient) {
+                if (c < -kLargestDoubledCoefficient || c > kLargestDoubledCoefficient) {
                     exactChunks = std::max(exactChunks, j / kChunkTaps + 1);
                 }
                 row[j] = static_cast<std::int16_t>(c);
             }
+            std::fill(row + j, row + taps_, std::int16_t{0});  // past the wing
         }
         return true;
     };
@@ -196,43 +189,42 @@ void ResamplePlan::chooseGroups() {
     groupEnds_.clear();
     largestLaneSum_ = 0;
     const std::size_t chunks = taps_ / kChunkTaps;
+    const std::size_t firstChunk = exactTaps_ / kChunkTaps;
     const std::size_t lanes = static_cast<std::size_t>(rows_) * kChunkTaps;
     std::vector<std::uint16_t> leftSums(lanes, 0);
     std::vector<std::uint16_t> rightSums(right_ ? lanes : 0, 0);
-    // The largest lane sum of a table if chunk ch joined the group; adds it when `commit`.
-    const auto extend = [&](const std::int16_t* table, std::vector<std::uint16_t>& sums,
-                            std::size_t ch, bool commit) {
+    // Adds chunk ch of every row to the lane sums (or starts them afresh from it) and returns the
+    // largest. Sums stay below 32767 + 16382, within 16 unsigned bits.
+    const auto add = [&](const std::int16_t* table, std::uint16_t* sums, std::size_t ch,
+                         bool fresh) {
         std::int32_t largest = 0;
         for (std::uint32_t r = 0; r < rows_; ++r) {
             const std::int16_t* chunk =
                 table + static_cast<std::size_t>(r) * taps_ + ch * kChunkTaps;
-            std::uint16_t* sum = sums.data() + static_cast<std::size_t>(r) * kChunkTaps;
+            std::uint16_t* sum = sums + static_cast<std::size_t>(r) * kChunkTaps;
             for (std::size_t lane = 0; lane < kChunkTaps; ++lane) {
-                const std::int32_t s = sum[lane] + std::abs(std::int32_t{chunk[lane]});
-                largest = std::max(largest, s);
-                if (commit) {
-                    sum[lane] = static_cast<std::uint16_t>(s);
-                }
+                const std::int32_t magnitude = chunk[lane] < 0 ? -chunk[lane] : chunk[lane];
+                const std::int32_t s = (fresh ? 0 : sum[lane]) + magnitude;
+                sum[lane] = static_cast<std::uint16_t>(s);
+                largest = s > largest ? s : largest;
             }
         }
         return largest;
     };
-    const auto pairSum = [&](std::size_t ch, bool commit) {
-        const std::int32_t left = extend(left_.get(), leftSums, ch, commit);
-        return left + (right_ ? extend(right_.get(), rightSums, ch, commit) : left);
+    const auto pairSum = [&](std::size_t ch, bool fresh) {
+        const std::int32_t left = add(left_.get(), leftSums.data(), ch, fresh);
+        return left + (right_ ? add(right_.get(), rightSums.data(), ch, fresh) : left);
     };
-    std::int32_t groupSum = 0;
-    for (std::size_t ch = exactTaps_ / kChunkTaps; ch < chunks; ++ch) {
-        if (ch > exactTaps_ / kChunkTaps && pairSum(ch, false) > kLaneSumLimit) {
+    for (std::size_t ch = firstChunk; ch < chunks; ++ch) {
+        std::int32_t groupSum = pairSum(ch, ch == firstChunk);
+        if (groupSum > kLaneSumLimit) {
+            // Chunk ch starts the next group; on its own it always fits: 4 x 8191 < 32767.
             groupEnds_.push_back(static_cast<std::uint16_t>(ch));
-            std::fill(leftSums.begin(), leftSums.end(), std::uint16_t{0});
-            std::fill(rightSums.begin(), rightSums.end(), std::uint16_t{0});
+            groupSum = pairSum(ch, true);
         }
-        // A single chunk always fits: 4 x 8191 < 32767.
-        groupSum = pairSum(ch, true);
         largestLaneSum_ = std::max(largestLaneSum_, groupSum);
     }
-    if (chunks > exactTaps_ / kChunkTaps) {
+    if (chunks > firstChunk) {
         groupEnds_.push_back(static_cast<std::uint16_t>(chunks));
     }
 }

@@ -179,6 +179,8 @@ TEST(FastKernels, MatchTheLiteralKernelsAtEveryRate) {
             SCOPED_TRACE(testing::Message() << c.rate << " Hz, interpolate " << interpolate);
             const ResamplePlan plan = makePlan(factor, runFilter(), interpolate);
             ASSERT_TRUE(plan.usesTable());
+            EXPECT_LE(plan.tableBytes(), std::size_t{3} << 20);
+            EXPECT_LE(plan.largestLaneSum(), 32767);
             const std::vector<std::int16_t> input =
                 worstCaseInput(c.inputs, 11, runFilter(), interpolate, factor);
             const std::int64_t outputs =
@@ -249,7 +251,7 @@ TEST(FastKernels, MatchTheLiteralKernelsForUnusualFilters) {
         int literalPlans = 0;
         // Shorter filters keep less history, so that their blocks reach 65536 outputs sooner:
         // factor 8 is supported by all.
-        for (const double factor : {10000.0 / 617575, 0.25, 0.9999, 1.0, 1.25, 8.0}) {
+        for (const double factor : {10000.0 / 617575, 0.25, 1.0, 1.25, 8.0}) {
             for (const bool interpolate : {true, false}) {
                 SCOPED_TRACE(testing::Message() << fc.name << ", factor " << factor
                                                 << ", interpolate " << interpolate);
@@ -301,11 +303,6 @@ TEST(ResamplePlan, KeepsTablesSmallAndFallsBackBeyondTheBudget) {
         EXPECT_EQ(plan.taps(), c.taps);
         EXPECT_EQ(plan.tableBytes(), c.rows * c.taps * 2);
     }
-    for (const RateCase& c : kRates) {
-        const ResamplePlan plan = makePlan(10000.0 / c.rate, runFilter(), true);
-        EXPECT_LE(plan.tableBytes(), std::size_t{3} << 20) << c.rate;
-        EXPECT_LE(plan.largestLaneSum(), 32767) << c.rate;
-    }
     // Without interpolation a row depends only on the table entry it starts on.
     EXPECT_EQ(makePlan(10000.0 / 613, runFilter(), false).rows(), 257u);
 
@@ -339,11 +336,13 @@ TEST(ResamplePlan, RefusesWhatTheEngineRefuses) {
 // run; a view one sample short at either end is refused.
 TEST(ComputeOutputs, GiveAnyRangeFromAViewOfJustTheInputItReads) {
     std::mt19937 random(14);
-    for (const double rate : {613.0, 8000.0, 10000.0, 44100.0, 617575.0}) {
-        SCOPED_TRACE(rate);
-        const double factor = 10000.0 / rate;
+    const RateCase cases[] = {
+        {613, 300}, {8000, 4000}, {10000, 4000}, {44100, 12000}, {617575, 30000}};
+    for (const RateCase& c : cases) {
+        SCOPED_TRACE(c.rate);
+        const double factor = 10000.0 / c.rate;
         const ResamplePlan plan = makePlan(factor, runFilter(), true);
-        const std::vector<std::int16_t> input = noise(static_cast<std::size_t>(rate / 2), 15);
+        const std::vector<std::int16_t> input = noise(c.inputs, 15);
         const auto inputCount = std::ssize(input);
         const std::int64_t outputs = jobOutputCount(inputCount, factor) + 40;
         const std::vector<std::int16_t> whole = fastRun(plan, input, outputs, KernelPath::kAuto);
