@@ -4,6 +4,8 @@
 //   fastKernels/<rate>/<path>/<threads>: ten seconds of input at <rate> Hz converted to 10000 Hz
 //       by ParallelResampler; path 1 portable, 2 SSE2, 3 AVX2; threads 0 means all (the default
 //       pool: hardware threads, at most 8).
+//   streamResampler/<rate>/<threads>: the same through StreamResampler in blocks of 4096 input
+//       samples on the default path, as a streamed conversion drives it.
 //   literalEngine/<rate>: the same input through resampleStream, the definition of the samples.
 //   buildPlan/<rate>: making the coefficient table, with its size in bytes.
 //
@@ -11,6 +13,7 @@
 // (one hour always yields 36,000,000 output samples).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -89,6 +92,33 @@ void fastKernels(benchmark::State& state) {
     setSpeedCounters(state, outputCount);
 }
 
+void streamResampler(benchmark::State& state) {
+    const int rate = static_cast<int>(state.range(0));
+    const double factor = 10000.0 / rate;
+    const std::vector<std::int16_t> input = testSignal(rate);
+    const auto inputCount = static_cast<std::int64_t>(input.size());
+    const std::int64_t outputCount = static_cast<std::int64_t>(inputCount * factor) + 1;
+    ResamplePlan plan;
+    if (ResamplePlan::build(factor, runFilter(), true, plan) != kResampleOk) {
+        state.SkipWithError("plan refused");
+        return;
+    }
+    ThreadPool pool(static_cast<unsigned>(state.range(1)));
+    std::vector<std::int16_t> out;
+    for (auto _ : state) {
+        StreamResampler stream(plan, inputCount, outputCount, &pool);
+        for (std::size_t at = 0; at < input.size(); at += 4096) {
+            out.clear();
+            const std::size_t n = std::min<std::size_t>(4096, input.size() - at);
+            const ResampleStatus status = stream.push(std::span(input).subspan(at, n), out);
+            benchmark::DoNotOptimize(status);
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    state.counters["threads"] = pool.threadCount();
+    setSpeedCounters(state, outputCount);
+}
+
 // A sink that keeps only the count, so memory traffic of the output does not blur the figure.
 class CountingSink final : public SampleSink {
   public:
@@ -143,6 +173,10 @@ void fastArguments(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(fastKernels)->Apply(fastArguments)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(streamResampler)
+    ->ArgsProduct({{8000, 11025, 22050, 44100, 48000, 96000, 192000}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(literalEngine)
     ->Arg(8000)
     ->Arg(11025)

@@ -42,9 +42,12 @@ ResampleStatus ParallelResampler::compute(InputView input, std::int64_t firstOut
 }
 
 StreamResampler::StreamResampler(const ResamplePlan& plan, std::int64_t inputCount,
-                                 std::int64_t outputCount, ThreadPool* pool, KernelPath path)
+                                 std::int64_t outputCount, ThreadPool* pool, KernelPath path,
+                                 std::size_t batchWork)
     : plan_(plan),
       kernels_(plan, pool, path),
+      batchOutputs_(
+          static_cast<std::int64_t>(batchWork / (2 * std::max<std::size_t>(plan.reach(), 1)))),
       inputCount_(std::max<std::int64_t>(inputCount, 0)),
       outputCount_(inputCount >= 2 ? std::max<std::int64_t>(outputCount, 0) : 0) {}
 
@@ -54,10 +57,23 @@ ResampleStatus StreamResampler::push(std::span<const std::int16_t> input,
         std::min(static_cast<std::int64_t>(input.size()), inputCount_ - inputsTaken_));
     window_.insert(window_.end(), input.begin(), input.begin() + static_cast<std::ptrdiff_t>(take));
     inputsTaken_ += static_cast<std::int64_t>(take);
-
     const std::int64_t end = inputsTaken_ == inputCount_
                                  ? outputCount_
                                  : std::min(outputCount_, plan_.outputsBefore(inputsTaken_));
+    if (end < outputCount_ && end - outputsDone_ < std::max<std::int64_t>(batchOutputs_, 1)) {
+        return kResampleOk;  // gather more first
+    }
+    return computeUpTo(end, output);
+}
+
+ResampleStatus StreamResampler::drain(std::vector<std::int16_t>& output) {
+    return computeUpTo(inputsTaken_ == inputCount_
+                           ? outputCount_
+                           : std::min(outputCount_, plan_.outputsBefore(inputsTaken_)),
+                       output);
+}
+
+ResampleStatus StreamResampler::computeUpTo(std::int64_t end, std::vector<std::int16_t>& output) {
     if (end > outputsDone_) {
         const std::size_t before = output.size();
         output.resize(before + static_cast<std::size_t>(end - outputsDone_));
@@ -69,7 +85,6 @@ ResampleStatus StreamResampler::push(std::span<const std::int16_t> input,
         }
         outputsDone_ = end;
     }
-
     // Keep only what the next output reads.
     const std::int64_t windowEnd = windowFirst_ + static_cast<std::int64_t>(window_.size());
     const std::int64_t keep =

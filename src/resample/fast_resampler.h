@@ -49,21 +49,30 @@ class ParallelResampler {
     std::vector<ResampleScratch> scratch_;
 };
 
-// One run's input taken block by block, its output given back as soon as it is determined. Memory
-// stays bounded by the largest block pushed plus twice the plan's reach.
+// Multiply-adds a stream gathers before it computes: enough to be worth waking the threads for,
+// about 60000 input samples at any rate (4 million / (2 x reach) outputs).
+inline constexpr std::size_t kDefaultBatchWork = std::size_t{1} << 22;
+
+// One run's input taken block by block, its output given back in batches as it is determined.
+// Memory stays bounded by the largest block pushed, one batch of input and twice the plan's reach.
 class StreamResampler {
   public:
     // inputCount: the run's input samples; outputCount: how many outputs the run makes (as
     // resampleStream, none at all when inputCount is below 2). plan and pool must outlive the
-    // stream; pool may be null.
+    // stream; pool may be null. batchWork: multiply-adds (outputs x 2 x reach) to gather before
+    // computing; 0 computes at every push.
     StreamResampler(const ResamplePlan& plan, std::int64_t inputCount, std::int64_t outputCount,
-                    ThreadPool* pool = nullptr, KernelPath path = KernelPath::kAuto);
+                    ThreadPool* pool = nullptr, KernelPath path = KernelPath::kAuto,
+                    std::size_t batchWork = kDefaultBatchWork);
 
-    // Takes the next input samples in order (any past inputCount are ignored) and appends to
-    // output every output sample they complete: those whose reach ends within the input so far,
-    // and, once all inputCount samples are in, every remaining one up to outputCount.
+    // Takes the next input samples in order (any past inputCount are ignored). Once the outputs
+    // they determine (those whose reach ends within the input so far; after the last input
+    // sample, every remaining one up to outputCount) amount to a batch, appends them to output.
     [[nodiscard]] ResampleStatus push(std::span<const std::int16_t> input,
                                       std::vector<std::int16_t>& output);
+
+    // Appends every output the input so far determines, however few.
+    [[nodiscard]] ResampleStatus drain(std::vector<std::int16_t>& output);
 
     [[nodiscard]] std::int64_t outputsDone() const { return outputsDone_; }
     [[nodiscard]] std::int64_t outputCount() const { return outputCount_; }
@@ -74,8 +83,11 @@ class StreamResampler {
     [[nodiscard]] KernelPath path() const { return kernels_.path(); }
 
   private:
+    ResampleStatus computeUpTo(std::int64_t end, std::vector<std::int16_t>& output);
+
     const ResamplePlan& plan_;
     ParallelResampler kernels_;
+    std::int64_t batchOutputs_;
     std::int64_t inputCount_;
     std::int64_t outputCount_;
     std::int64_t inputsTaken_ = 0;

@@ -382,9 +382,9 @@ TEST(ComputeOutputs, GiveAnyRangeFromAViewOfJustTheInputItReads) {
     }
 }
 
-// Pushed in blocks of any size, with or without threads, the stream gives the literal engine's
-// samples; 131072 input samples take the time k x timeStep past 2^32, where a 32-bit register
-// would wrap.
+// Pushed in blocks of any size, with or without threads, computing at every push or in batches,
+// the stream gives the literal engine's samples; 131072 input samples take the time
+// k x timeStep past 2^32, where a 32-bit register would wrap.
 TEST(StreamResampler, GivesTheLiteralSamplesWhateverTheBlocksAndPastTheTimeRegistersRange) {
     struct Case {
         double rate;
@@ -408,22 +408,33 @@ TEST(StreamResampler, GivesTheLiteralSamplesWhateverTheBlocksAndPastTheTimeRegis
         const std::vector<std::int16_t> expected =
             literalRun(factor, input, outputs, runFilter(), true);
         for (ThreadPool* pool : {static_cast<ThreadPool*>(nullptr), &threads}) {
-            SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << (pool ? 3 : 1) << " threads");
-            StreamResampler stream(plan, std::ssize(input), outputs, pool);
-            std::uniform_int_distribution<std::size_t> blockSize(1, c.largestBlock);
-            std::vector<std::int16_t> got;
-            std::size_t largestBuffer = 0;
-            for (std::size_t at = 0; at < input.size();) {
-                const std::size_t n = std::min(blockSize(random), input.size() - at);
-                ASSERT_EQ(stream.push(std::span(input).subspan(at, n), got), kResampleOk);
-                at += n;
-                largestBuffer = std::max(largestBuffer, stream.bufferedSamples());
-                // Every output whose input has all arrived is out.
-                EXPECT_GE(stream.outputsDone(), std::min(outputs, plan.outputsBefore(at)));
+            for (const std::size_t batchWork : {std::size_t{0}, kDefaultBatchWork}) {
+                SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << (pool ? 3 : 1)
+                                                << " threads, batches of " << batchWork);
+                StreamResampler stream(plan, std::ssize(input), outputs, pool, KernelPath::kAuto,
+                                       batchWork);
+                std::uniform_int_distribution<std::size_t> blockSize(1, c.largestBlock);
+                std::vector<std::int16_t> got;
+                std::size_t largestBuffer = 0;
+                for (std::size_t at = 0, pushes = 0; at < input.size(); ++pushes) {
+                    const std::size_t n = std::min(blockSize(random), input.size() - at);
+                    ASSERT_EQ(stream.push(std::span(input).subspan(at, n), got), kResampleOk);
+                    at += n;
+                    largestBuffer = std::max(largestBuffer, stream.bufferedSamples());
+                    if (batchWork != 0 && pushes % 10 == 9) {
+                        ASSERT_EQ(stream.drain(got), kResampleOk);
+                    }
+                    if (batchWork == 0 || pushes % 10 == 9) {
+                        // Every output whose input has all arrived is out.
+                        EXPECT_GE(stream.outputsDone(), std::min(outputs, plan.outputsBefore(at)));
+                    }
+                }
+                EXPECT_TRUE(stream.finished());
+                EXPECT_EQ(firstDifference(got, expected), -1);
+                const double batchInput =
+                    static_cast<double>(batchWork) / (2.0 * plan.reach()) * plan.timeStep() / 32768;
+                EXPECT_LE(largestBuffer, c.largestBlock + 2 * plan.reach() + 64 + batchInput);
             }
-            EXPECT_TRUE(stream.finished());
-            EXPECT_EQ(firstDifference(got, expected), -1);
-            EXPECT_LE(largestBuffer, c.largestBlock + 2 * plan.reach() + 64);
         }
     }
 }
