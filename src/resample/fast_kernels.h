@@ -13,10 +13,17 @@
 //
 //     ResamplePlan plan;
 //     if (ResamplePlan::build(10000.0 / rate, filter, true, plan) != kResampleOk) ...
+//     // The view must hold input positions [firstInputOf(k0), endInputOf(k1 - 1)) that lie
+//     // within [0, inputCount); it may hold more.
+//     InputView view{samples, firstSample, inputCount};
+//     std::vector<std::int16_t> out(k1 - k0);
 //     ResampleScratch scratch;
-//     InputView view{samples, 0, inputCount};           // any part of the input that covers
-//     std::vector<std::int16_t> out(k1 - k0);           // [plan.firstInputOf(k0), endInputOf(k1 -
-//     1)) computeOutputs(plan, view, k0, out, KernelPath::kAuto, scratch);
+//     ResampleStatus status = computeOutputs(plan, view, k0, out, KernelPath::kAuto, scratch);
+//
+// The table takes about 2 MB at every factor (at most 3 MiB, just below factor 1). Rows hold 16-bit
+// values; the taps next to the centre, where |c| > 8191, are summed with 32-bit products and the
+// others with 16-bit rounded products whose lane sums are proven, when the plan is built, to fit
+// 16 bits over each group of chunks (resample/fast_kernels_detail.h).
 //
 // A plan is read-only once built and may be shared by any number of threads; each thread needs
 // its own ResampleScratch. resample/fast_resampler.h splits ranges over threads and streams.
@@ -148,9 +155,9 @@ class ResampleScratch {
 
 // Computes outputs firstOutput, firstOutput + 1, ... into out (out.size() of them) on the given
 // path (kAuto is resolved here; an unavailable path falls back as resolveKernelPath says).
-// Returns kResampleOk, or kResampleInputNotInView (nothing written) when the view does not hold
-// every input sample in [max(0, firstInputOf(firstOutput)), min(inputCount,
-// endInputOf(last output))).
+// Returns kResampleOk; kResampleInputNotInView (nothing written) when firstOutput is negative or
+// the view does not hold every input sample in [max(0, firstInputOf(firstOutput)),
+// min(inputCount, endInputOf(last output))); kResampleBadFilter for a plan never built.
 [[nodiscard]] ResampleStatus computeOutputs(const ResamplePlan& plan, InputView input,
                                             std::int64_t firstOutput, std::span<std::int16_t> out,
                                             KernelPath path, ResampleScratch& scratch);

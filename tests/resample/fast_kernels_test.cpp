@@ -279,9 +279,9 @@ TEST(FastKernels, MatchTheLiteralKernelsForUnusualFilters) {
     }
 }
 
-// Tables stay near 2 MB at every supported rate (3 MB next to factor 1, where 33 taps are padded
-// to 48), and hold only the rows a run can meet; a smaller budget gives the literal kernels, with
-// the same samples.
+// Tables stay near 2 MB at every supported rate (3 MiB just below factor 1, where 33 taps are
+// padded to 48), and hold only the rows a run can meet; a smaller budget gives the literal kernels,
+// with the same samples.
 TEST(ResamplePlan, KeepsTablesSmallAndFallsBackBeyondTheBudget) {
     struct Case {
         double rate;
