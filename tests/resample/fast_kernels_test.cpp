@@ -501,6 +501,19 @@ TEST(ComputeOutputs, StayExactHoursIntoTheInput) {
     }
 }
 
+// Sets (or, for nullptr, removes) an environment variable of this process.
+void setEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value != nullptr ? value : "");
+#else
+    if (value != nullptr) {
+        ::setenv(name, value, 1);
+    } else {
+        ::unsetenv(name);
+    }
+#endif
+}
+
 TEST(KernelPath, AutoFollowsTheEnvironmentAndRequestsFallBackToWhatRuns) {
     const char* saved = std::getenv(kPortableEnvironmentVariable);
     const std::string restore = saved != nullptr ? saved : "";
@@ -518,20 +531,12 @@ TEST(KernelPath, AutoFollowsTheEnvironmentAndRequestsFallBackToWhatRuns) {
                           {"yes", KernelPath::kPortable}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value != nullptr ? c.value : "(unset)");
-        if (c.value != nullptr) {
-            ::setenv(kPortableEnvironmentVariable, c.value, 1);
-        } else {
-            ::unsetenv(kPortableEnvironmentVariable);
-        }
+        setEnvironment(kPortableEnvironmentVariable, c.value);
         EXPECT_EQ(resolveKernelPath(KernelPath::kAuto), c.expected);
         // An explicit request is not overruled by the environment.
         EXPECT_EQ(resolveKernelPath(KernelPath::kPortable), KernelPath::kPortable);
     }
-    if (saved != nullptr) {
-        ::setenv(kPortableEnvironmentVariable, restore.c_str(), 1);
-    } else {
-        ::unsetenv(kPortableEnvironmentVariable);
-    }
+    setEnvironment(kPortableEnvironmentVariable, saved != nullptr ? restore.c_str() : nullptr);
     EXPECT_EQ(resolveKernelPath(KernelPath::kAvx2), best);
     EXPECT_EQ(resolveKernelPath(KernelPath::kSse2),
               best == KernelPath::kPortable ? KernelPath::kPortable : KernelPath::kSse2);
