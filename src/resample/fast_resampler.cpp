@@ -1,0 +1,98 @@
+#include "resample/fast_resampler.h"
+
+#include <algorithm>
+
+namespace zelvio {
+
+namespace {
+
+// Below this many multiply-adds a range runs on one thread: waking the pool would cost more.
+constexpr std::size_t kParallelWork = std::size_t{1} << 18;
+
+}  // namespace
+
+ParallelResampler::ParallelResampler(const ResamplePlan& plan, ThreadPool* pool, KernelPath path)
+    : plan_(plan),
+      pool_(pool),
+      path_(resolveKernelPath(path)),
+      scratch_(pool != nullptr ? pool->threadCount() : 1) {}
+
+ResampleStatus ParallelResampler::compute(InputView input, std::int64_t firstOutput,
+                                          std::span<std::int16_t> out) {
+    const std::size_t threads = scratch_.size();
+    const std::size_t work = out.size() * std::max<std::size_t>(plan_.reach(), 1) * 2;
+    if (threads <= 1 || work < kParallelWork * 2) {
+        return computeOutputs(plan_, input, firstOutput, out, path_, scratch_[0]);
+    }
+    const std::size_t parts = std::min(threads, work / kParallelWork);
+    std::vector<ResampleStatus> statuses(parts, kResampleOk);
+    pool_->run(parts, [&](std::size_t part) {
+        const std::size_t begin = out.size() * part / parts;
+        const std::size_t end = out.size() * (part + 1) / parts;
+        statuses[part] =
+            computeOutputs(plan_, input, firstOutput + static_cast<std::int64_t>(begin),
+                           out.subspan(begin, end - begin), path_, scratch_[part]);
+    });
+    for (const ResampleStatus status : statuses) {
+        if (status != kResampleOk) {
+            return status;
+        }
+    }
+    return kResampleOk;
+}
+
+StreamResampler::StreamResampler(const ResamplePlan& plan, std::int64_t inputCount,
+                                 std::int64_t outputCount, ThreadPool* pool, KernelPath path,
+                                 std::size_t batchWork)
+    : plan_(plan),
+      kernels_(plan, pool, path),
+      batchOutputs_(
+          static_cast<std::int64_t>(batchWork / (2 * std::max<std::size_t>(plan.reach(), 1)))),
+      inputCount_(std::max<std::int64_t>(inputCount, 0)),
+      outputCount_(inputCount >= 2 ? std::max<std::int64_t>(outputCount, 0) : 0) {}
+
+ResampleStatus StreamResampler::push(std::span<const std::int16_t> input,
+                                     std::vector<std::int16_t>& output) {
+    const auto take = static_cast<std::size_t>(
+        std::min(static_cast<std::int64_t>(input.size()), inputCount_ - inputsTaken_));
+    window_.insert(window_.end(), input.begin(), input.begin() + static_cast<std::ptrdiff_t>(take));
+    inputsTaken_ += static_cast<std::int64_t>(take);
+    const std::int64_t end = inputsTaken_ == inputCount_
+                                 ? outputCount_
+                                 : std::min(outputCount_, plan_.outputsBefore(inputsTaken_));
+    if (end < outputCount_ && end - outputsDone_ < std::max<std::int64_t>(batchOutputs_, 1)) {
+        return kResampleOk;  // gather more first
+    }
+    return computeUpTo(end, output);
+}
+
+ResampleStatus StreamResampler::drain(std::vector<std::int16_t>& output) {
+    return computeUpTo(inputsTaken_ == inputCount_
+                           ? outputCount_
+                           : std::min(outputCount_, plan_.outputsBefore(inputsTaken_)),
+                       output);
+}
+
+ResampleStatus StreamResampler::computeUpTo(std::int64_t end, std::vector<std::int16_t>& output) {
+    if (end > outputsDone_) {
+        const std::size_t before = output.size();
+        output.resize(before + static_cast<std::size_t>(end - outputsDone_));
+        const ResampleStatus status = kernels_.compute(
+            {window_, windowFirst_, inputCount_}, outputsDone_, std::span(output).subspan(before));
+        if (status != kResampleOk) {
+            output.resize(before);
+            return status;
+        }
+        outputsDone_ = end;
+    }
+    // Keep only what the next output reads.
+    const std::int64_t windowEnd = windowFirst_ + static_cast<std::int64_t>(window_.size());
+    const std::int64_t keep =
+        finished() ? windowEnd
+                   : std::clamp(plan_.firstInputOf(outputsDone_), windowFirst_, windowEnd);
+    window_.erase(window_.begin(), window_.begin() + (keep - windowFirst_));
+    windowFirst_ = keep;
+    return kResampleOk;
+}
+
+}  // namespace zelvio
