@@ -2,17 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <optional>
-#include <random>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "coding/adpcm.h"
 #include "coding/voice_activity_detector.h"
+#include "io/scratch_file.h"
 #include "job/handheld_text.h"
 #include "pdb/palm_database.h"
 #include "resample/resampler.h"
@@ -22,89 +20,6 @@ namespace zelvio {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A scratch file of raw samples in the system's temporary folder. It is created exclusively
-// under a fresh name, so that runs side by side never share one, and opened for writing and
-// reading through one stream. Where the system allows it the name is removed at once, so that the
-// file goes with the process however that ends (Ctrl-C, a kill, a crash); elsewhere the file is
-// marked temporary and is also removed when the scratch file ends.
-class ScratchFile {
-  public:
-    ScratchFile() = default;
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    ~ScratchFile() { remove(); }
-
-    // Creates the file and opens it for writing; false when no file could be made.
-    bool create(const char* tag) {
-        std::error_code error;
-        const fs::path folder = fs::temp_directory_path(error);
-        if (error) {
-            return false;
-        }
-        std::random_device device;
-        std::mt19937_64 random((static_cast<std::uint64_t>(device()) << 32) ^ device() ^
-                               static_cast<std::uint64_t>(
-                                   std::chrono::steady_clock::now().time_since_epoch().count()));
-        for (int attempt = 0; attempt < 32; ++attempt) {
-            char name[64];
-            std::snprintf(name, sizeof name, "zelvio-%016llx-%s.tmp",
-                          static_cast<unsigned long long>(random()), tag);
-            const fs::path candidate = folder / name;
-            // "x": fail rather than open a file that exists already.
-#ifdef _WIN32
-            // "D": the system deletes the file when its last handle closes.
-            std::FILE* file = _wfopen(candidate.c_str(), L"w+bxD");
-#else
-            std::FILE* file = std::fopen(candidate.c_str(), "w+bx");
-#endif
-            if (file != nullptr) {
-                file_ = file;
-#ifdef _WIN32
-                path_ = candidate;
-#else
-                // The open stream keeps the file; only the name goes.
-                fs::remove(candidate, error);
-                if (error) {
-                    path_ = candidate;
-                }
-#endif
-                return true;
-            }
-            if (errno != EEXIST) {
-                return false;
-            }
-        }
-        return false;
-    }
-
-    std::FILE* file() const {
-        return file_;
-    }
-
-    // Writes out what is buffered and goes back to the first sample; false when the buffered
-    // data could not be written or an earlier write failed.
-    bool rewindForReading() {
-        return file_ != nullptr && std::fflush(file_) == 0 && std::ferror(file_) == 0 &&
-               std::fseek(file_, 0, SEEK_SET) == 0;
-    }
-
-    void remove() {
-        if (file_ != nullptr) {
-            std::fclose(file_);
-            file_ = nullptr;
-        }
-        if (!path_.empty()) {
-            std::error_code ignored;
-            fs::remove(path_, ignored);
-            path_.clear();
-        }
-    }
-
-  private:
-    fs::path path_;  // set only while a name is left to remove
-    std::FILE* file_ = nullptr;
-};
 
 // Passes samples on to the scratch file and reports how far the rate conversion has come.
 class ProgressSink final : public SampleSink {
@@ -276,7 +191,7 @@ ConversionOutcome ConversionJob::run() {
                            : frame.left;
             }
             writeLittleEndian(mono.data(), static_cast<std::size_t>(count), bytes.data());
-            if (std::fwrite(bytes.data(), 2, static_cast<std::size_t>(count), staged.file()) !=
+            if (std::fwrite(bytes.data(), 2, static_cast<std::size_t>(count), staged.stream()) !=
                 static_cast<std::size_t>(count)) {
                 return failure(OutcomeKind::FileIoError, "cannot write a scratch file");
             }
@@ -292,8 +207,8 @@ ConversionOutcome ConversionJob::run() {
         return failure(OutcomeKind::FileIoError, "cannot write a scratch file");
     }
     {
-        RawFileSource source(staged.file());
-        RawFileSink fileSink(resampled.file());
+        RawFileSource source(staged.stream());
+        RawFileSink fileSink(resampled.stream());
         ProgressSink sink(fileSink, outputLimit, [&](double fraction) {
             report(kStagingShare + kResamplingShare * fraction);
         });
@@ -322,7 +237,7 @@ ConversionOutcome ConversionJob::run() {
         std::array<std::uint8_t, 1 + kFrameSamples> chunk{};
         std::uint8_t level = 0;
         for (std::int64_t index = 0; index < frameCount; ++index) {
-            if (std::fread(bytes.data(), 2, kFrameSamples, resampled.file()) != kFrameSamples) {
+            if (std::fread(bytes.data(), 2, kFrameSamples, resampled.stream()) != kFrameSamples) {
                 return failure(OutcomeKind::FileIoError, "cannot read a scratch file");
             }
             for (int i = 0; i < kFrameSamples; ++i) {

@@ -262,6 +262,26 @@ TEST(ZelvioReadback, decodeWritesBesideTheInputAndKeepsAnExistingFileUnlessForce
     EXPECT_EQ(readFileBytes(dir.path() / "memo.wav").size(), 44u + 120 * 400);
 }
 
+// A folder takes names of up to 255 bytes; convert and decode both write beside their target,
+// so each needs room for its temporary name next to a long one.
+TEST(ZelvioReadback, ConvertAndDecodeWriteTargetsWithLongNames) {
+    TempDirectory dir;
+    dir.write("in.wav", burstsAndPauses());
+    for (const std::size_t length : {240u, 255u}) {
+        SCOPED_TRACE(length);
+        const std::string database = std::string(length - 4, 'd') + ".pdb";
+        const std::string wave = std::string(length - 4, 'w') + ".wav";
+        CommandRun run = zelvio(dir, "convert in.wav -q -f -o " + database);
+        ASSERT_EQ(run.status, 0) << run.err;
+        run = zelvio(dir, "decode " + database + " -q -f -o " + wave);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(readFileBytes(dir.path() / wave).size(), 44u + 120 * 400);
+        fs::remove(dir.path() / database);
+        fs::remove(dir.path() / wave);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+}
+
 TEST(ZelvioReadback, aDamagedDatabaseExitsWithOneAndSaysWhere) {
     TempDirectory dir;
     dir.write("in.wav", burstsAndPauses());

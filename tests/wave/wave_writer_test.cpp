@@ -102,5 +102,16 @@ TEST(WaveWriter, anExistingFileIsReplacedOnlyByACompleteOne) {
               1);
 }
 
+TEST(WaveWriter, WritesATargetWithTheLongestNameTheFolderTakes) {
+    TempDirectory dir;
+    const auto target = dir.path() / (std::string(251, 'n') + ".wav");
+    WaveWriter writer;
+    ASSERT_EQ(writer.open(target, 10000), kWaveOk) << writer.errorText();
+    const std::int16_t samples[] = {1, -2, 3};
+    ASSERT_EQ(writer.writeSamples(samples, 3), kWaveOk);
+    ASSERT_EQ(writer.close(), kWaveOk) << writer.errorText();
+    EXPECT_EQ(std::filesystem::file_size(target), 44u + 6);
+}
+
 }  // namespace
 }  // namespace zelvio
