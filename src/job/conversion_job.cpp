@@ -12,6 +12,7 @@
 #include "coding/voice_activity_detector.h"
 #include "io/scratch_file.h"
 #include "job/handheld_text.h"
+#include "job/save_database.h"
 #include "pdb/palm_database.h"
 #include "resample/resampler.h"
 #include "wave/wave_file.h"
@@ -276,7 +277,7 @@ ConversionOutcome ConversionJob::run() {
     }
     resampled.remove();
 
-    if (database.save(settings_.databasePath) != kDbOk) {
+    if (saveDatabase(database, settings_.databasePath) != kDbOk) {
         return failure(OutcomeKind::SaveError,
                        "cannot write " + describePath(settings_.databasePath));
     }

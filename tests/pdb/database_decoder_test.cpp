@@ -27,9 +27,7 @@ void build(DatabaseReader& reader, CodecCode codec, Fill fill) {
     ASSERT_EQ(db.create("Decode", "", "", 1), kDbOk);
     db.startStream(1, 10000, 20, 2, static_cast<std::uint16_t>(codec), 200);
     fill(db);
-    pdb_test::ScratchFolder folder;
-    ASSERT_EQ(db.save(folder / "db.pdb"), kDbOk);
-    ASSERT_EQ(reader.open(folder / "db.pdb"), kReadOk) << reader.errorText();
+    ASSERT_EQ(reader.parse(pdb_test::imageBytes(db)), kReadOk) << reader.errorText();
 }
 
 std::vector<Frame> decodeAll(const DatabaseReader& reader, DecodeOptions options = {}) {

@@ -20,11 +20,9 @@ namespace {
 using pdb_test::Bytes;
 using pdb_test::ScratchFolder;
 
-/// Saves db and gives back the file's bytes.
+/// The bytes of the file db writes.
 Bytes saved(PalmDatabase& db) {
-    ScratchFolder folder;
-    EXPECT_EQ(db.save(folder / "db.pdb"), kDbOk);
-    return pdb_test::readFile(folder / "db.pdb");
+    return pdb_test::imageBytes(db);
 }
 
 /// Record 1 full of 318 8-bit audio chunks, record 2 with a 319th and three silence chunks

@@ -13,8 +13,6 @@ namespace zelvio {
 namespace {
 
 using pdb_test::Bytes;
-using pdb_test::readFile;
-using pdb_test::ScratchFolder;
 
 /// bytes with values placed at offset.
 void put(Bytes& bytes, std::size_t offset, std::initializer_list<std::uint8_t> values) {
@@ -22,9 +20,7 @@ void put(Bytes& bytes, std::size_t offset, std::initializer_list<std::uint8_t> v
 }
 
 Bytes saved(PalmDatabase& db) {
-    ScratchFolder folder;
-    EXPECT_EQ(db.save(folder / "out.pdb"), kDbOk);
-    return readFile(folder / "out.pdb");
+    return pdb_test::imageBytes(db);
 }
 
 TEST(PalmDatabase, CreatedDatabaseWithAnEmptyStreamIsThe262ByteFileByteForByte) {

@@ -1,4 +1,5 @@
-// Small helpers shared by the database tests: a scratch folder and whole-file reads.
+// Small helpers shared by the database tests: a scratch folder, whole-file reads and writes, and
+// the bytes of an image.
 #pragma once
 
 #include <atomic>
@@ -10,6 +11,10 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "pdb/palm_database.h"
 
 namespace zelvio::pdb_test {
 
@@ -49,6 +54,13 @@ class ScratchFolder {
   private:
     std::filesystem::path path_;
 };
+
+/// The bytes of the file db writes (through PalmDatabase::writeImage).
+inline Bytes imageBytes(PalmDatabase& db) {
+    MemoryByteSink sink;
+    EXPECT_EQ(db.writeImage(sink), kDbOk);
+    return sink.bytes();
+}
 
 inline Bytes readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

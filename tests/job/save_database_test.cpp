@@ -1,10 +1,13 @@
+// Saving an image: whole or not at all, the earlier file intact after a failure at any step.
+#include "job/save_database.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "pdb/palm_database.h"
 #include "pdb/pdb_test_support.h"
 
 namespace zelvio {
@@ -15,32 +18,32 @@ using pdb_test::readFile;
 using pdb_test::ScratchFolder;
 using pdb_test::writeFile;
 
-/// A writer whose file operations fail on demand: the write call numbered failingWrite (from 0)
-/// writes only half its bytes and reports failure, or the close or the rename fails.
-class FaultyWriter : public FileWriter {
+/// A file whose operations fail on demand: the write call numbered failingWrite (from 0) writes
+/// only half its bytes and reports failure, or the close or the rename fails.
+class FaultyFile : public AtomicFile {
   public:
     struct Faults {
         int failingWrite = -1;
         bool failClose = false;
         bool failRename = false;
     };
-    FaultyWriter(std::filesystem::path target, Faults faults)
-        : FileWriter(std::move(target)), faults_(faults) {}
+    FaultyFile(std::filesystem::path target, Faults faults)
+        : AtomicFile(std::move(target)), faults_(faults) {}
 
   protected:
     bool writeBytes(std::FILE* file, const std::uint8_t* bytes, std::size_t count) override {
         if (writes_++ == faults_.failingWrite) {
-            (void)FileWriter::writeBytes(file, bytes, count / 2);
+            (void)AtomicFile::writeBytes(file, bytes, count / 2);
             return false;
         }
-        return FileWriter::writeBytes(file, bytes, count);
+        return AtomicFile::writeBytes(file, bytes, count);
     }
     bool closeFile(std::FILE* file) override {
-        const bool closed = FileWriter::closeFile(file);
+        const bool closed = AtomicFile::closeFile(file);
         return closed && !faults_.failClose;
     }
     bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) override {
-        return !faults_.failRename && FileWriter::replaceFile(from, to);
+        return !faults_.failRename && AtomicFile::replaceFile(from, to);
     }
 
   private:
@@ -58,22 +61,11 @@ void fillSmallDatabase(PalmDatabase& db, std::uint8_t fillByte) {
     }
 }
 
-TEST(FileWriter, UncommittedWriterRemovesItsTemporaryFileWhenDestroyed) {
-    ScratchFolder folder;
-    {
-        FileWriter writer(folder / "out");
-        ASSERT_TRUE(writer.open());
-        EXPECT_EQ(writer.temporaryPath().parent_path(), folder.path());
-        EXPECT_EQ(folder.entries().size(), 1u);
-    }
-    EXPECT_TRUE(folder.entries().empty());
-}
-
 TEST(Save, IntoAMissingFolderGivesStatus1AndWritesNothing) {
     ScratchFolder folder;
     PalmDatabase db;
     fillSmallDatabase(db, 0x11);
-    EXPECT_EQ(db.save(folder / "missing" / "out.pdb"), kDbCannotCreate);
+    EXPECT_EQ(saveDatabase(db, folder / "missing" / "out.pdb"), kDbCannotCreate);
     EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
     EXPECT_TRUE(folder.entries().empty());
 }
@@ -82,7 +74,7 @@ TEST(Save, FailureAtAnyStepGivesStatus1AndLeavesTheEarlierFileIntact) {
     // Write calls: 0 the header, 1 to 3 the list entries, 4 to 6 the records.
     struct Case {
         const char* what;
-        FaultyWriter::Faults faults;
+        FaultyFile::Faults faults;
     };
     const Case cases[] = {
         {"header write", {0, false, false}},       {"list entry write", {2, false, false}},
@@ -98,8 +90,8 @@ TEST(Save, FailureAtAnyStepGivesStatus1AndLeavesTheEarlierFileIntact) {
 
         PalmDatabase db;
         fillSmallDatabase(db, 0x22);
-        FaultyWriter writer(target, c.faults);
-        EXPECT_EQ(db.save(writer), kDbCannotCreate);
+        FaultyFile file(target, c.faults);
+        EXPECT_EQ(saveDatabase(db, file), kDbCannotCreate);
         EXPECT_EQ(readFile(target), earlier);
         EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.pdb"});
     }
@@ -111,8 +103,8 @@ TEST(Save, ReplacesAnEarlierLongerFileWhole) {
     writeFile(target, Bytes(200000, 0xEE));
     PalmDatabase db;
     fillSmallDatabase(db, 0x33);
-    FaultyWriter writer(target, {});  // no faults: the seam itself changes nothing
-    ASSERT_EQ(db.save(writer), kDbOk);
+    FaultyFile unfaulty(target, {});  // no faults: the seam itself changes nothing
+    ASSERT_EQ(saveDatabase(db, unfaulty), kDbOk);
     const Bytes file = readFile(target);
     EXPECT_EQ(file.size(), db.fileSize());
     EXPECT_EQ(file.size(), 78u + 3 * 8 + 136 + 63986 + 32 + 46 * 51);
@@ -127,7 +119,7 @@ TEST(Save, TargetWithTheLongestFileNameTheFolderTakesIsWritten) {
         const auto target = folder / (std::string(length - 4, 'n') + ".pdb");
         PalmDatabase db;
         fillSmallDatabase(db, 0x66);
-        ASSERT_EQ(db.save(target), kDbOk);
+        ASSERT_EQ(saveDatabase(db, target), kDbOk);
         EXPECT_EQ(readFile(target).size(), db.fileSize());
         std::filesystem::remove(target);
         EXPECT_TRUE(folder.entries().empty());
@@ -140,7 +132,7 @@ TEST(Save, OverAFolderGivesStatus1AndLeavesTheFolderAlone) {
     writeFile(folder / "taken" / "inside", {1});
     PalmDatabase db;
     fillSmallDatabase(db, 0x44);
-    EXPECT_EQ(db.save(folder / "taken"), kDbCannotCreate);
+    EXPECT_EQ(saveDatabase(db, folder / "taken"), kDbCannotCreate);
     EXPECT_TRUE(std::filesystem::is_directory(folder / "taken"));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"taken"});
 }
@@ -158,7 +150,8 @@ TEST(Save, ConversionsSavingIntoOneFolderAtOnceAllSucceed) {
         // Two savers aim at each target: each file must come out whole from one of them.
         threads.emplace_back([&, i] {
             for (int round = 0; round < 20 && statuses[i] == kDbOk; ++round) {
-                statuses[i] = images[i].save(folder / ("out" + std::to_string(i % 2) + ".pdb"));
+                statuses[i] =
+                    saveDatabase(images[i], folder / ("out" + std::to_string(i % 2) + ".pdb"));
             }
         });
     }
