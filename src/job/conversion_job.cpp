@@ -13,6 +13,7 @@
 #include "io/scratch_file.h"
 #include "job/handheld_text.h"
 #include "job/save_database.h"
+#include "pdb/byte_order.h"
 #include "pdb/palm_database.h"
 #include "resample/resampler.h"
 #include "wave/wave_file.h"
@@ -85,9 +86,7 @@ std::optional<std::string> databasePathProblem(const fs::path& path) {
 
 void writeLittleEndian(const std::int16_t* samples, std::size_t count, std::uint8_t* bytes) {
     for (std::size_t i = 0; i < count; ++i) {
-        const auto value = static_cast<std::uint16_t>(samples[i]);
-        bytes[2 * i] = static_cast<std::uint8_t>(value & 0xFF);
-        bytes[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
+        storeLittle16(bytes + 2 * i, static_cast<std::uint16_t>(samples[i]));
     }
 }
 
@@ -242,8 +241,7 @@ ConversionOutcome ConversionJob::run() {
                 return failure(OutcomeKind::FileIoError, "cannot read a scratch file");
             }
             for (int i = 0; i < kFrameSamples; ++i) {
-                frame[i] = static_cast<std::int16_t>(
-                    static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+                frame[i] = static_cast<std::int16_t>(loadLittle16(bytes.data() + 2 * i));
             }
             std::uint16_t length = 0;
             if (settings_.voiceActivityDetection &&

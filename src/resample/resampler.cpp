@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "pdb/byte_order.h"
 #include "resample/kernels.h"
 
 namespace zelvio {
@@ -90,15 +91,14 @@ bool filterIsUsable(const LowpassFilter& filter) {
 }  // namespace
 
 std::int64_t RawFileSource::read(std::int16_t* destination, std::size_t count) {
-    std::array<unsigned char, kFileChunkSamples * 2> bytes{};
+    std::array<std::uint8_t, kFileChunkSamples * 2> bytes{};
     std::size_t done = 0;
     while (done < count) {
         const std::size_t want = std::min(count - done, kFileChunkSamples);
         const std::size_t gotBytes = std::fread(bytes.data(), 1, want * 2, file_);
         const std::size_t gotSamples = gotBytes / 2;
         for (std::size_t i = 0; i < gotSamples; ++i) {
-            const auto value = static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-            destination[done + i] = static_cast<std::int16_t>(value);
+            destination[done + i] = static_cast<std::int16_t>(loadLittle16(&bytes[2 * i]));
         }
         done += gotSamples;
         if (gotBytes < want * 2) {
@@ -112,13 +112,11 @@ std::int64_t RawFileSource::read(std::int16_t* destination, std::size_t count) {
 }
 
 bool RawFileSink::write(const std::int16_t* samples, std::size_t count) {
-    std::array<unsigned char, kFileChunkSamples * 2> bytes{};
+    std::array<std::uint8_t, kFileChunkSamples * 2> bytes{};
     for (std::size_t done = 0; done < count;) {
         const std::size_t n = std::min(count - done, kFileChunkSamples);
         for (std::size_t i = 0; i < n; ++i) {
-            const auto value = static_cast<std::uint16_t>(samples[done + i]);
-            bytes[2 * i] = static_cast<unsigned char>(value & 0xFF);
-            bytes[2 * i + 1] = static_cast<unsigned char>(value >> 8);
+            storeLittle16(&bytes[2 * i], static_cast<std::uint16_t>(samples[done + i]));
         }
         if (std::fwrite(bytes.data(), 1, n * 2, file_) != n * 2) {
             return false;

@@ -5,20 +5,12 @@
 #include <utility>
 #include <vector>
 
+#include "pdb/byte_order.h"
+
 namespace zelvio {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 44;
-
-void storeLe16(std::uint8_t* bytes, std::uint16_t value) {
-    bytes[0] = static_cast<std::uint8_t>(value);
-    bytes[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void storeLe32(std::uint8_t* bytes, std::uint32_t value) {
-    storeLe16(bytes, static_cast<std::uint16_t>(value));
-    storeLe16(bytes + 2, static_cast<std::uint16_t>(value >> 16));
-}
 
 /// The canonical header of a mono 16-bit PCM file with dataBytes of samples.
 std::array<std::uint8_t, kHeaderBytes> headerFor(std::uint32_t sampleRate,
@@ -31,20 +23,20 @@ std::array<std::uint8_t, kHeaderBytes> headerFor(std::uint32_t sampleRate,
         }
     };
     id("RIFF");
-    storeLe32(at, 36 + dataBytes);
+    storeLittle32(at, 36 + dataBytes);
     at += 4;
     id("WAVE");
     id("fmt ");
-    storeLe32(at, 16);
-    storeLe16(at + 4, kWaveFormatPcm);
-    storeLe16(at + 6, 1);                // channels
-    storeLe32(at + 8, sampleRate);       // sample frames per second
-    storeLe32(at + 12, sampleRate * 2);  // bytes per second
-    storeLe16(at + 16, 2);               // bytes per sample frame
-    storeLe16(at + 18, 16);              // bits per sample
+    storeLittle32(at, 16);
+    storeLittle16(at + 4, kWaveFormatPcm);
+    storeLittle16(at + 6, 1);                // channels
+    storeLittle32(at + 8, sampleRate);       // sample frames per second
+    storeLittle32(at + 12, sampleRate * 2);  // bytes per second
+    storeLittle16(at + 16, 2);               // bytes per sample frame
+    storeLittle16(at + 18, 16);              // bits per sample
     at += 20;
     id("data");
-    storeLe32(at, dataBytes);
+    storeLittle32(at, dataBytes);
     return header;
 }
 
@@ -96,7 +88,7 @@ WaveStatus WaveWriter::writeSamples(const std::int16_t* samples, std::size_t cou
     }
     std::vector<std::uint8_t> bytes(2 * count);
     for (std::size_t i = 0; i < count; ++i) {
-        storeLe16(bytes.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
+        storeLittle16(bytes.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
     }
     if (!file_->write(bytes.data(), bytes.size())) {
         failed_ = true;
