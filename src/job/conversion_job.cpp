@@ -11,9 +11,10 @@
 #include "coding/adpcm.h"
 #include "coding/voice_activity_detector.h"
 #include "io/scratch_file.h"
-#include "job/handheld_text.h"
+#include "job/database_title.h"
 #include "job/save_database.h"
 #include "pdb/byte_order.h"
+#include "pdb/handheld_text.h"
 #include "pdb/palm_database.h"
 #include "resample/resampler.h"
 #include "wave/wave_file.h"
@@ -161,7 +162,7 @@ ConversionOutcome ConversionJob::run() {
     PalmDatabase database;
     const std::string title = databaseTitle(settings_.title, settings_.inputPath.stem().string());
     const std::string description =
-        toHandheldText(settings_.description, kMaxDescriptionCharacters);
+        toHandheldText(settings_.description, PalmDatabase::kMaxTextBytes);
     if (database.create(title, description, "", 1) != kDbOk) {
         return failure(OutcomeKind::FileIoError, "not enough memory for the database");
     }

@@ -21,17 +21,13 @@ std::string hex(std::uint32_t value, int digits) {
     return text;
 }
 
-/// Four characters as text when they are printable, otherwise as a hexadecimal number.
-std::string fourChars(std::uint32_t value) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const auto c = static_cast<char>((value >> shift) & 0xFF);
-        if (c < 0x20 || c > 0x7E) {
-            return hex(value, 8);
-        }
-        text += c;
-    }
-    return "\"" + text + "\"";
+/// A type or creator in quotes when its four characters are printable, otherwise as a
+/// hexadecimal number.
+std::string quotedFourChars(std::uint32_t value) {
+    const std::string text = fourChars(value);
+    const bool printable =
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+    return printable ? "\"" + text + "\"" : hex(value, 8);
 }
 
 /// "record 3 (offset 64094)": how every message about a record begins.
@@ -172,8 +168,9 @@ ReadStatus DatabaseReader::checkLayout() {
     header_ = DatabaseHeader::fromFileOrder(std::span<const std::uint8_t, DatabaseHeader::kBytes>(
         bytes_.data(), DatabaseHeader::kBytes));
     if (header_.type != kTypeData || header_.creator != kCreatorK7q4) {
-        return fail(kReadWrongKind, "type and creator (offset 60) are " + fourChars(header_.type) +
-                                        " and " + fourChars(header_.creator) +
+        return fail(kReadWrongKind, "type and creator (offset 60) are " +
+                                        quotedFourChars(header_.type) + " and " +
+                                        quotedFourChars(header_.creator) +
                                         ", not \"DATA\" and \"K7Q4\": not an audio database");
     }
     const std::uint16_t count = header_.numRecords;

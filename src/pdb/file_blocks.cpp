@@ -53,6 +53,14 @@ std::uint16_t audioChunkLength(std::uint16_t codec) {
     return bits == 0 ? 0 : static_cast<std::uint16_t>(1 + 25 * bits);
 }
 
+std::string fourChars(std::uint32_t value) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        text += static_cast<char>((value >> shift) & 0xFF);
+    }
+    return text;
+}
+
 std::array<std::uint8_t, DatabaseHeader::kBytes> DatabaseHeader::toFileOrder() const {
     std::array<std::uint8_t, kBytes> out{};
     std::uint8_t* p = out.data();

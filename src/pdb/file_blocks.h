@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace zelvio {
@@ -39,6 +40,10 @@ enum class CodecCode : std::uint16_t {
 inline constexpr std::uint32_t kDatabaseDate = 0xB835B700;
 inline constexpr std::uint32_t kTypeData = 0x44415441;     ///< type "DATA"
 inline constexpr std::uint32_t kCreatorK7q4 = 0x4B375134;  ///< creator "K7Q4"
+
+/// The four characters of a type or creator number, first in the high byte: 0x44415441 gives
+/// "DATA". Bytes are taken as they are, printable or not.
+[[nodiscard]] std::string fourChars(std::uint32_t value);
 
 /// The database header, the first 78 bytes of the file.
 struct DatabaseHeader {
