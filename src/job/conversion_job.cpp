@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
 
-#include "coding/adpcm.h"
+#include "coding/frame_coder.h"
 #include "coding/voice_activity_detector.h"
 #include "io/scratch_file.h"
 #include "job/database_title.h"
@@ -93,13 +94,6 @@ void writeLittleEndian(const std::int16_t* samples, std::size_t count, std::uint
 
 }  // namespace
 
-std::uint8_t pcm8Code(std::int16_t sample) {
-    // The samples 32640 to 32767 would give 128, one past the largest signed byte; they are held
-    // at 127 instead of wrapping round to -128.
-    const int value = std::min((sample + 128) >> 8, 127);
-    return static_cast<std::uint8_t>(static_cast<std::int8_t>(value));
-}
-
 std::string formatMinutesSeconds(std::int64_t milliseconds) {
     const std::int64_t seconds = milliseconds / 1000;
     char text[32];
@@ -122,10 +116,7 @@ ConversionOutcome ConversionJob::run() {
     constexpr double kResamplingShare = 0.70;
     constexpr double kCodingShare = 0.15;
 
-    const int bits = (settings_.bitsPerSample == 8 || settings_.bitsPerSample == 4 ||
-                      settings_.bitsPerSample == 3)
-                         ? settings_.bitsPerSample
-                         : 2;
+    const auto codec = static_cast<std::uint16_t>(codecForBits(settings_.bitsPerSample));
 
     WaveFile wave;
     if (wave.open(settings_.inputPath) != kWaveOk) {
@@ -145,7 +136,7 @@ ConversionOutcome ConversionJob::run() {
     }
 
     const std::int64_t inputCount = wave.sampleFrameCount();
-    const double factor = static_cast<double>(kOutputRate) / static_cast<double>(inputRate);
+    const double factor = static_cast<double>(kStreamSampleRate) / static_cast<double>(inputRate);
     const auto outputLimit =
         static_cast<std::int64_t>(static_cast<double>(inputCount) * factor) + 1;
 
@@ -154,8 +145,7 @@ ConversionOutcome ConversionJob::run() {
         return failure(OutcomeKind::FileIoError, "cannot create a scratch file");
     }
 
-    AdpcmEncoder encoder;
-    encoder.reset();
+    const std::unique_ptr<FrameCoder> coder = makeFrameCoder(codecBits(codec), kFrameSamples);
     VoiceActivityDetector detector;
     detector.configure(1024, 256, 1400);
 
@@ -166,8 +156,7 @@ ConversionOutcome ConversionJob::run() {
     if (database.create(title, description, "", 1) != kDbOk) {
         return failure(OutcomeKind::FileIoError, "not enough memory for the database");
     }
-    const auto codec = static_cast<std::uint16_t>(codecForBits(bits));
-    database.startStream(1, kOutputRate, 20, 2, codec, kFrameSamples);
+    database.startStream(1, kStreamSampleRate, kFrameMs, 2, codec, kFrameSamples);
 
     // Stage 1: the input as 16-bit mono in scratch file 1. Stereo pairs are mixed to the floor of
     // their mean.
@@ -232,7 +221,6 @@ ConversionOutcome ConversionJob::run() {
     const std::int64_t frameCount = inputCount >= 2 ? outputLimit / kFrameSamples : 0;
     outcome.framesTotal = frameCount;
     {
-        const std::size_t codedBytes = static_cast<std::size_t>(bits) * kFrameSamples / 8;
         std::array<std::uint8_t, 2 * kFrameSamples> bytes{};
         std::array<std::int16_t, kFrameSamples> frame{};
         std::array<std::uint8_t, 1 + kFrameSamples> chunk{};
@@ -247,19 +235,12 @@ ConversionOutcome ConversionJob::run() {
             std::uint16_t length = 0;
             if (settings_.voiceActivityDetection &&
                 detector.classifyFrame(frame.data(), level, kFrameSamples) != 0) {
-                chunk[0] = static_cast<std::uint8_t>(level * 16 + 1);
+                chunk[0] = silenceMarker(level);
                 length = 1;
             } else {
-                chunk[0] = 0;
-                if (bits == 8) {
-                    for (int i = 0; i < kFrameSamples; ++i) {
-                        chunk[1 + i] = pcm8Code(frame[i]);
-                    }
-                } else {
-                    encoder.encodeFrame(frame.data(), chunk.data() + 1, kFrameSamples,
-                                        static_cast<std::int16_t>(bits));
-                }
-                length = static_cast<std::uint16_t>(1 + codedBytes);
+                chunk[0] = kAudioChunkMarker;
+                coder->encodeFrame(frame.data(), chunk.data() + 1);
+                length = static_cast<std::uint16_t>(1 + coder->codedBytes());
             }
             if (database.appendChunk(0, length, chunk.data()) != kDbOk) {
                 if (database.isFull()) {
@@ -288,8 +269,9 @@ ConversionOutcome ConversionJob::run() {
         outcome.kind = OutcomeKind::DatabaseFull;
         outcome.icon = OutcomeIcon::Warning;
         outcome.message = "The audio database is full: only the first " +
-                          formatMinutesSeconds(outcome.framesCoded * 20) + " of " +
-                          formatMinutesSeconds(outcome.framesTotal * 20) + " of audio were saved.";
+                          formatMinutesSeconds(outcome.framesCoded * kFrameMs) + " of " +
+                          formatMinutesSeconds(outcome.framesTotal * kFrameMs) +
+                          " of audio were saved.";
     } else {
         outcome.kind = OutcomeKind::Success;
         outcome.icon = OutcomeIcon::Information;

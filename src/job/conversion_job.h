@@ -67,14 +67,6 @@ inline constexpr const char* kSuccessText =
 inline constexpr const char* kErrorCaption = "Error";
 inline constexpr const char* kSavedCaption = "Audio Database Saved";
 
-/// Frame geometry of every database: 200 samples at 10000 Hz.
-inline constexpr std::uint32_t kOutputRate = 10000;
-inline constexpr int kFrameSamples = 200;
-
-/// The 8-bit code of a sample: (sample + 128) >> 8 as a signed byte, so 127 gives 0x00, 128 gives
-/// 0x01, -129 gives 0xFF and -32768 gives 0x80; 32640 to 32767 give 0x7F.
-std::uint8_t pcm8Code(std::int16_t sample);
-
 /// Formats a duration in milliseconds as minutes:seconds, e.g. 83:20.
 std::string formatMinutesSeconds(std::int64_t milliseconds);
 

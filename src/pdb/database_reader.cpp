@@ -10,10 +10,7 @@
 namespace zelvio {
 namespace {
 
-constexpr std::uint16_t kFrameSamples = 200;  ///< samples per chunk in every stream we read
-constexpr std::uint16_t kMaxRecords = 200;    ///< record indexes 0 to 199
-constexpr std::uint32_t kFillerBytes = 2;     ///< what some writers put after the record list
-constexpr std::uint8_t kMaxSilenceLevel = 8;  ///< a silence chunk's level is 0 to 8
+constexpr std::uint32_t kFillerBytes = 2;  ///< what some writers put after the record list
 
 std::string hex(std::uint32_t value, int digits) {
     char text[16];
@@ -73,7 +70,7 @@ bool ChunkWalker::next(Chunk& chunk) {
         return false;
     }
     const std::uint8_t marker = bytes_[position_];
-    const std::size_t length = marker == 0 ? std::size_t{1} + codedBytes_ : 1;
+    const std::size_t length = marker == kAudioChunkMarker ? std::size_t{1} + codedBytes_ : 1;
     if (length > bytes_.size() - position_) {
         return false;
     }
@@ -181,7 +178,7 @@ ReadStatus DatabaseReader::checkLayout() {
                         "; an audio database has an information record and at least one "
                         "stream record");
     }
-    if (count > kMaxRecords) {
+    if (count > kMaxDatabaseRecords) {
         return fail(kReadBadLayout, "the header (offset 76) counts " + std::to_string(count) +
                                         " records, more than the 200 an audio database can have");
     }
@@ -331,7 +328,7 @@ ReadStatus DatabaseReader::checkChunks(StreamRecordInfo& record) {
         const auto chunk = [&] {
             return "chunk " + std::to_string(record.chunks()) + " at offset " + std::to_string(at);
         };
-        if (marker == 0) {
+        if (marker == kAudioChunkMarker) {
             if (audioLength > end - at) {
                 return fail(kReadBadChunks, where + ": " + chunk() +
                                                 " runs past the end of the record (needs " +
@@ -340,7 +337,7 @@ ReadStatus DatabaseReader::checkChunks(StreamRecordInfo& record) {
             }
             ++record.audioChunks;
             at += audioLength;
-        } else if ((marker & 0x0F) == 1 && (marker >> 4) <= kMaxSilenceLevel) {
+        } else if (isSilenceMarker(marker)) {
             ++record.silenceChunks;
             at += 1;
         } else {

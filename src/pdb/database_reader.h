@@ -49,11 +49,9 @@ struct Chunk {
     std::span<const std::uint8_t> coded;  ///< the coded Frame after marker 0; empty for silence
 
     /// True for a silence chunk.
-    [[nodiscard]] bool silent() const { return marker != 0; }
+    [[nodiscard]] bool silent() const { return marker != kAudioChunkMarker; }
     /// The silence level, 0 to 8 (0 for an audio chunk).
-    [[nodiscard]] std::uint8_t silenceLevel() const {
-        return static_cast<std::uint8_t>(marker >> 4);
-    }
+    [[nodiscard]] std::uint8_t silenceLevel() const { return silenceLevelOf(marker); }
 };
 
 /// Steps through the chunks of one stream record, which the reader has checked already.

@@ -53,8 +53,8 @@ struct RecordResult {
 /// Not copyable or movable: the job keeps it in one place for the whole run.
 class PalmDatabase {
   public:
-    static constexpr std::uint16_t kMaxRecords = 200;              ///< record indexes 0 to 199
-    static constexpr std::uint16_t kStreamCount = 6;               ///< stream cursors 0 to 5
+    static constexpr std::uint16_t kMaxRecords = kMaxDatabaseRecords;  ///< indexes 0 to 199
+    static constexpr std::uint16_t kStreamCount = 6;                   ///< stream cursors 0 to 5
     static constexpr std::uint32_t kMaxStreamRecordBytes = 64000;  ///< unless one chunk is longer
     static constexpr std::size_t kMaxTitleBytes = DatabaseHeader::kNameBytes - 1;  ///< 31
     static constexpr std::size_t kMaxTextBytes = AudioInfoRecord::kTextBytes - 1;  ///< 63

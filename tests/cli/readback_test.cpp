@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "coding/adpcm.h"
+#include "coding/pcm8.h"
 #include "coding/voice_activity_detector.h"
 #include "command_runner.h"
 #include "job/conversion_job.h"
@@ -113,8 +114,7 @@ Reconstruction reconstruct(const fs::path& input, int bits, bool detection) {
             ++result.silenceChunks;
         } else if (bits == 8) {
             for (int i = 0; i < 200; ++i) {
-                decoded[i] = static_cast<std::int16_t>(
-                    static_cast<std::int8_t>(zelvio::pcm8Code(frame[i])) * 256);
+                decoded[i] = zelvio::pcm8Sample(zelvio::pcm8Code(frame[i]));
             }
         } else {
             encoder.encodeFrame(frame, coded.data(), 200, static_cast<std::int16_t>(bits),
