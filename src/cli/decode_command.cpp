@@ -7,7 +7,7 @@
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "job/conversion_job.h"
-#include "pdb/database_decoder.h"
+#include "readback/database_decoder.h"
 #include "pdb/database_reader.h"
 #include "wave/wave_writer.h"
 

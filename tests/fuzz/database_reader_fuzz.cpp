@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "pdb/database_decoder.h"
+#include "readback/database_decoder.h"
 #include "pdb/database_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

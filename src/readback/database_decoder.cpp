@@ -1,4 +1,4 @@
-#include "pdb/database_decoder.h"
+#include "readback/database_decoder.h"
 
 #include "coding/pcm8.h"
 

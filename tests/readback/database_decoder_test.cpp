@@ -1,6 +1,6 @@
 // Decoding a stream: 8-bit bytes, ADPCM with its state carried across records and past silence,
 // and silence as zeros or as comfort noise at its level.
-#include "pdb/database_decoder.h"
+#include "readback/database_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "coding/adpcm.h"
 #include "pdb/palm_database.h"
-#include "pdb_test_support.h"
+#include "pdb/pdb_test_support.h"
 
 namespace zelvio {
 namespace {
