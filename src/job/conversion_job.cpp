@@ -18,7 +18,7 @@
 #include "pdb/handheld_text.h"
 #include "pdb/palm_database.h"
 #include "resample/resampler.h"
-#include "wave/wave_file.h"
+#include "wave/audio_source.h"
 
 namespace zelvio {
 namespace {
@@ -118,12 +118,13 @@ ConversionOutcome ConversionJob::run() {
 
     const auto codec = static_cast<std::uint16_t>(codecForBits(settings_.bitsPerSample));
 
-    WaveFile wave;
-    if (wave.open(settings_.inputPath) != kWaveOk) {
+    OpenedAudio input = openAudioSource(settings_.inputPath);
+    if (input.status != kAudioOk) {
         return failure(OutcomeKind::InputError,
-                       describePath(settings_.inputPath) + ": " + std::string(wave.errorText()));
+                       describePath(settings_.inputPath) + ": " + input.errorText);
     }
-    const std::uint32_t inputRate = wave.sampleRate();
+    AudioSource& source = *input.source;
+    const std::uint32_t inputRate = source.sampleRate();
     if (inputRate < kMinInputRate || inputRate > kMaxInputRate) {
         return failure(OutcomeKind::InputError,
                        describePath(settings_.inputPath) + ": a sample rate of " +
@@ -135,7 +136,7 @@ ConversionOutcome ConversionJob::run() {
         return failure(OutcomeKind::SaveError, *problem);
     }
 
-    const std::int64_t inputCount = wave.sampleFrameCount();
+    const std::int64_t inputCount = source.sampleFrameCount();
     const double factor = static_cast<double>(kStreamSampleRate) / static_cast<double>(inputRate);
     const auto outputLimit =
         static_cast<std::int64_t>(static_cast<double>(inputCount) * factor) + 1;
@@ -165,13 +166,13 @@ ConversionOutcome ConversionJob::run() {
         std::vector<SampleFrame> block(kBlockFrames);
         std::vector<std::int16_t> mono(kBlockFrames);
         std::vector<std::uint8_t> bytes(2 * kBlockFrames);
-        const bool stereo = wave.channels() == 2;
+        const bool stereo = source.channels() == 2;
         for (std::int64_t done = 0; done < inputCount;) {
             const std::int64_t count = std::min(kBlockFrames, inputCount - done);
-            if (wave.readSamples(count, block.data()) != kWaveOk) {
+            if (source.readSamples(count, block.data()) != kAudioOk) {
                 return failure(OutcomeKind::FileIoError,
                                "reading " + describePath(settings_.inputPath) +
-                                   " failed: " + std::string(wave.errorText()));
+                                   " failed: " + std::string(source.errorText()));
             }
             for (std::int64_t i = 0; i < count; ++i) {
                 const SampleFrame& frame = block[static_cast<std::size_t>(i)];
@@ -189,7 +190,7 @@ ConversionOutcome ConversionJob::run() {
             report(kStagingShare * static_cast<double>(done) / static_cast<double>(inputCount));
         }
     }
-    static_cast<void>(wave.close());
+    input.source.reset();  // the input is closed once it is staged
 
     // Stage 2: scratch file 1 at the input rate into scratch file 2 at 10000 Hz.
     ScratchFile resampled;
@@ -197,13 +198,13 @@ ConversionOutcome ConversionJob::run() {
         return failure(OutcomeKind::FileIoError, "cannot write a scratch file");
     }
     {
-        RawFileSource source(staged.stream());
+        RawFileSource stagedSamples(staged.stream());
         RawFileSink fileSink(resampled.stream());
         ProgressSink sink(fileSink, outputLimit, [&](double fraction) {
             report(kStagingShare + kResamplingShare * fraction);
         });
         const ResampleResult result =
-            resampleFile(factor, true, source, sink, inputCount, outputLimit, true, true);
+            resampleFile(factor, true, stagedSamples, sink, inputCount, outputLimit, true, true);
         if (result.status == kResampleReadError) {
             return failure(OutcomeKind::FileIoError, "cannot read a scratch file");
         }

@@ -172,6 +172,12 @@ std::uint32_t fourCC(std::string_view text) {
 
 WaveFile::WaveFile() = default;
 
+std::string WaveFile::formatDescription() const {
+    return "WAVE, " + std::to_string(bitsPerSample_) +
+           (sampleFormat_ == kWaveFormatIeeeFloat ? "-bit float" : "-bit PCM") +
+           (formatTag_ == kWaveFormatExtensible ? " (extensible)" : "");
+}
+
 WaveFile::~WaveFile() {
     close();
 }
