@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "pdb/stream_format.h"
 #include "resample/resampler.h"
 #include "wave/wave_file.h"
 
@@ -64,18 +65,17 @@ int main(int argc, char** argv) {
     if (!readMono(argv[1], original, originalRate) || !readMono(argv[2], decoded, decodedRate)) {
         return 1;
     }
-    if (decodedRate != zelvio::kResampleOutputRate) {
+    if (decodedRate != zelvio::kStreamSampleRate) {
         std::fprintf(stderr, "quality_snr: %s is at %u Hz, not 10000 Hz\n", argv[2], decodedRate);
         return 1;
     }
     const double factor = 10000.0 / originalRate;
     const auto outputCount =
         static_cast<std::int64_t>(static_cast<double>(original.size()) * factor) + 1;
-    zelvio::MemorySource source(original);
-    zelvio::MemorySink reference;
-    const zelvio::ResampleResult result =
-        zelvio::resampleFile(factor, true, source, reference,
-                             static_cast<std::int64_t>(original.size()), outputCount, true, true);
+    zelvio::MemoryMonoSource source(original);
+    zelvio::MemoryMonoSink reference;
+    const zelvio::ResampleResult result = zelvio::resampleFile(
+        factor, source, reference, static_cast<std::int64_t>(original.size()), outputCount);
     if (result.status != zelvio::kResampleOk) {
         std::fprintf(stderr, "quality_snr: %s\n", zelvio::resampleStatusText(result.status));
         return 1;

@@ -13,8 +13,8 @@
 #include "coding/voice_activity_detector.h"
 #include "io/scratch_file.h"
 #include "job/database_title.h"
+#include "job/raw_sample_file.h"
 #include "job/save_database.h"
-#include "pdb/byte_order.h"
 #include "pdb/handheld_text.h"
 #include "pdb/palm_database.h"
 #include "resample/resampler.h"
@@ -26,9 +26,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // Passes samples on to the scratch file and reports how far the rate conversion has come.
-class ProgressSink final : public SampleSink {
+class ProgressSink final : public MonoSink {
   public:
-    ProgressSink(SampleSink& inner, std::int64_t expected, std::function<void(double)> report)
+    ProgressSink(MonoSink& inner, std::int64_t expected, std::function<void(double)> report)
         : inner_(inner), expected_(expected), report_(std::move(report)) {}
 
     bool write(const std::int16_t* samples, std::size_t count) override {
@@ -40,7 +40,7 @@ class ProgressSink final : public SampleSink {
     }
 
   private:
-    SampleSink& inner_;
+    MonoSink& inner_;
     std::int64_t expected_;
     std::int64_t written_ = 0;
     std::function<void(double)> report_;
@@ -84,12 +84,6 @@ std::optional<std::string> databasePathProblem(const fs::path& path) {
         return "the folder " + describePath(folder) + " does not exist";
     }
     return std::nullopt;
-}
-
-void writeLittleEndian(const std::int16_t* samples, std::size_t count, std::uint8_t* bytes) {
-    for (std::size_t i = 0; i < count; ++i) {
-        storeLittle16(bytes + 2 * i, static_cast<std::uint16_t>(samples[i]));
-    }
 }
 
 }  // namespace
@@ -165,7 +159,7 @@ ConversionOutcome ConversionJob::run() {
         constexpr std::int64_t kBlockFrames = 4096;
         std::vector<SampleFrame> block(kBlockFrames);
         std::vector<std::int16_t> mono(kBlockFrames);
-        std::vector<std::uint8_t> bytes(2 * kBlockFrames);
+        RawFileSink stagedSamples(staged.stream());
         const bool stereo = source.channels() == 2;
         for (std::int64_t done = 0; done < inputCount;) {
             const std::int64_t count = std::min(kBlockFrames, inputCount - done);
@@ -181,9 +175,7 @@ ConversionOutcome ConversionJob::run() {
                                  (static_cast<std::int32_t>(frame.left) + frame.right) >> 1)
                            : frame.left;
             }
-            writeLittleEndian(mono.data(), static_cast<std::size_t>(count), bytes.data());
-            if (std::fwrite(bytes.data(), 2, static_cast<std::size_t>(count), staged.stream()) !=
-                static_cast<std::size_t>(count)) {
+            if (!stagedSamples.write(mono.data(), static_cast<std::size_t>(count))) {
                 return failure(OutcomeKind::FileIoError, "cannot write a scratch file");
             }
             done += count;
@@ -203,8 +195,9 @@ ConversionOutcome ConversionJob::run() {
         ProgressSink sink(fileSink, outputLimit, [&](double fraction) {
             report(kStagingShare + kResamplingShare * fraction);
         });
-        const ResampleResult result =
-            resampleFile(factor, true, stagedSamples, sink, inputCount, outputLimit, true, true);
+        const ResampleResult result = resampleFile(
+            factor, stagedSamples, sink, inputCount, outputLimit,
+            {.filter = ResampleFilter::Designed, .interpolation = Interpolation::Linear});
         if (result.status == kResampleReadError) {
             return failure(OutcomeKind::FileIoError, "cannot read a scratch file");
         }
@@ -222,16 +215,13 @@ ConversionOutcome ConversionJob::run() {
     const std::int64_t frameCount = inputCount >= 2 ? outputLimit / kFrameSamples : 0;
     outcome.framesTotal = frameCount;
     {
-        std::array<std::uint8_t, 2 * kFrameSamples> bytes{};
+        RawFileSource resampledSamples(resampled.stream());
         std::array<std::int16_t, kFrameSamples> frame{};
         std::array<std::uint8_t, 1 + kFrameSamples> chunk{};
         std::uint8_t level = 0;
         for (std::int64_t index = 0; index < frameCount; ++index) {
-            if (std::fread(bytes.data(), 2, kFrameSamples, resampled.stream()) != kFrameSamples) {
+            if (resampledSamples.read(frame.data(), kFrameSamples) != kFrameSamples) {
                 return failure(OutcomeKind::FileIoError, "cannot read a scratch file");
-            }
-            for (int i = 0; i < kFrameSamples; ++i) {
-                frame[i] = static_cast<std::int16_t>(loadLittle16(bytes.data() + 2 * i));
             }
             std::uint16_t length = 0;
             if (settings_.voiceActivityDetection &&

@@ -67,6 +67,13 @@ inline constexpr const char* kSuccessText =
 inline constexpr const char* kErrorCaption = "Error";
 inline constexpr const char* kSavedCaption = "Audio Database Saved";
 
+/// Input rates a conversion accepts. The designed 65-tap filter and the resampler's 4096-sample
+/// working buffer set the bounds for a 10000 Hz output: at 612 Hz the time step is 2005 and a
+/// full block of 4010 intervals would yield 4010 x 32768 / 2005 = 65536 samples, one too many;
+/// above 617575 Hz the history trunc(33 x rate / 10000 + 10) reaches 2048, half the buffer.
+inline constexpr std::uint32_t kMinInputRate = 613;
+inline constexpr std::uint32_t kMaxInputRate = 617575;
+
 /// Formats a duration in milliseconds as minutes:seconds, e.g. 83:20.
 std::string formatMinutesSeconds(std::int64_t milliseconds);
 

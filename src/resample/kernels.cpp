@@ -142,8 +142,9 @@ std::uint16_t coefficientStepFor(double factor) {
     return static_cast<std::uint16_t>(entriesPerSample * 128.0 + 0.5);
 }
 
-std::int32_t sumWing(const LowpassFilter& filter, bool interpolate, const std::int16_t* sample,
-                     std::uint32_t phase, int direction) {
+std::int32_t sumWing(const LowpassFilter& filter, Interpolation interpolation,
+                     const std::int16_t* sample, std::uint32_t phase, int direction) {
+    const bool interpolate = interpolation == Interpolation::Linear;
     if (direction < 0) {
         return interpolate ? sumWingImpl<true, -1>(filter, sample, phase)
                            : sumWingImpl<false, -1>(filter, sample, phase);
@@ -152,9 +153,10 @@ std::int32_t sumWing(const LowpassFilter& filter, bool interpolate, const std::i
                        : sumWingImpl<false, 1>(filter, sample, phase);
 }
 
-std::int32_t sumWingScaled(const LowpassFilter& filter, bool interpolate,
+std::int32_t sumWingScaled(const LowpassFilter& filter, Interpolation interpolation,
                            const std::int16_t* sample, std::uint32_t phase, int direction,
                            std::uint16_t coefficientStep) {
+    const bool interpolate = interpolation == Interpolation::Linear;
     if (direction < 0) {
         return interpolate ? sumWingScaledImpl<true, -1>(filter, sample, phase, coefficientStep)
                            : sumWingScaledImpl<false, -1>(filter, sample, phase, coefficientStep);
@@ -165,8 +167,9 @@ std::int32_t sumWingScaled(const LowpassFilter& filter, bool interpolate,
 
 std::size_t upsampleBlock(std::span<const std::int16_t> input, std::span<std::int16_t> output,
                           double factor, std::uint32_t& time, std::uint16_t blockLength,
-                          std::uint16_t gain, const LowpassFilter& filter, bool interpolate) {
-    if (interpolate) {
+                          std::uint16_t gain, const LowpassFilter& filter,
+                          Interpolation interpolation) {
+    if (interpolation == Interpolation::Linear) {
         return runBlock(input, output, factor, time, blockLength, gain, PlainWings<true>{filter});
     }
     return runBlock(input, output, factor, time, blockLength, gain, PlainWings<false>{filter});
@@ -174,9 +177,10 @@ std::size_t upsampleBlock(std::span<const std::int16_t> input, std::span<std::in
 
 std::size_t downsampleBlock(std::span<const std::int16_t> input, std::span<std::int16_t> output,
                             double factor, std::uint32_t& time, std::uint16_t blockLength,
-                            std::uint16_t gain, const LowpassFilter& filter, bool interpolate) {
+                            std::uint16_t gain, const LowpassFilter& filter,
+                            Interpolation interpolation) {
     const std::uint32_t coefficientStep = coefficientStepFor(factor);
-    if (interpolate) {
+    if (interpolation == Interpolation::Linear) {
         return runBlock(input, output, factor, time, blockLength, gain,
                         ScaledWings<true>{filter, coefficientStep});
     }

@@ -26,6 +26,12 @@
 
 namespace zelvio {
 
+/// How the kernels read the filter table between its entries.
+enum class Interpolation {
+    None,    ///< the entry at or below the position, unchanged
+    Linear,  ///< moved toward the next entry by the position's fraction of their difference
+};
+
 // Fractional bits of the time register; one input-sample interval is 1 << 15.
 inline constexpr int kTimeFractionBits = 15;
 inline constexpr std::uint32_t kTimeOneSample = 1u << kTimeFractionBits;
@@ -45,13 +51,13 @@ inline constexpr std::uint32_t kTimeOneSample = 1u << kTimeFractionBits;
 //   direction: -1 towards older samples (the left wing), +1 towards newer ones (the right wing,
 //              which at phase 0 starts one zero crossing out: the centre belongs to the left wing).
 // Returns the sum of round(coefficient x sample / 2^14) over the wing.
-[[nodiscard]] std::int32_t sumWing(const LowpassFilter& filter, bool interpolate,
+[[nodiscard]] std::int32_t sumWing(const LowpassFilter& filter, Interpolation interpolation,
                                    const std::int16_t* sample, std::uint32_t phase, int direction);
 
 // One wing of the filter stretched by 1 / factor, where coefficientStep =
 // coefficientStepFor(factor). Reads about wingLength x 128 / coefficientStep samples. Returns the
 // wing sum as sumWing does.
-[[nodiscard]] std::int32_t sumWingScaled(const LowpassFilter& filter, bool interpolate,
+[[nodiscard]] std::int32_t sumWingScaled(const LowpassFilter& filter, Interpolation interpolation,
                                          const std::int16_t* sample, std::uint32_t phase,
                                          int direction, std::uint16_t coefficientStep);
 
@@ -67,7 +73,7 @@ inline constexpr std::uint32_t kTimeOneSample = 1u << kTimeFractionBits;
                                         std::span<std::int16_t> output, double factor,
                                         std::uint32_t& time, std::uint16_t blockLength,
                                         std::uint16_t gain, const LowpassFilter& filter,
-                                        bool interpolate);
+                                        Interpolation interpolation);
 
 // The same for factor below 1, with the stretched filter; the caller keeps about
 // wingLength x 128 / coefficientStep valid samples on either side of the block.
@@ -75,6 +81,6 @@ inline constexpr std::uint32_t kTimeOneSample = 1u << kTimeFractionBits;
                                           std::span<std::int16_t> output, double factor,
                                           std::uint32_t& time, std::uint16_t blockLength,
                                           std::uint16_t gain, const LowpassFilter& filter,
-                                          bool interpolate);
+                                          Interpolation interpolation);
 
 }  // namespace zelvio

@@ -5,15 +5,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "pdb/byte_order.h"
 #include "resample/kernels.h"
 
 namespace zelvio {
 
 namespace {
 
-// Samples decoded or encoded per stdio call by the Raw file source and sink.
-constexpr std::size_t kFileChunkSamples = 4096;
 constexpr double kDesignRollOff = 0.97;
 constexpr double kDesignBeta = 9.0;
 constexpr double kRunGainFactor = 0.95;
@@ -28,7 +25,7 @@ class InputWindow {
         std::int64_t lastIndex;
     };
 
-    InputWindow(SampleSource& source, std::int64_t inputCount)
+    InputWindow(MonoSource& source, std::int64_t inputCount)
         : source_(source), inputCount_(inputCount) {}
 
     std::int16_t* data() { return buffer_.data(); }
@@ -74,7 +71,7 @@ class InputWindow {
     }
 
   private:
-    SampleSource& source_;
+    MonoSource& source_;
     std::int64_t inputCount_;
     std::int64_t samplesRequested_ = 0;
     std::vector<std::int16_t> buffer_ = std::vector<std::int16_t>(kInputBufferLength, 0);
@@ -90,50 +87,14 @@ bool filterIsUsable(const LowpassFilter& filter) {
 
 }  // namespace
 
-std::int64_t RawFileSource::read(std::int16_t* destination, std::size_t count) {
-    std::array<std::uint8_t, kFileChunkSamples * 2> bytes{};
-    std::size_t done = 0;
-    while (done < count) {
-        const std::size_t want = std::min(count - done, kFileChunkSamples);
-        const std::size_t gotBytes = std::fread(bytes.data(), 1, want * 2, file_);
-        const std::size_t gotSamples = gotBytes / 2;
-        for (std::size_t i = 0; i < gotSamples; ++i) {
-            destination[done + i] = static_cast<std::int16_t>(loadLittle16(&bytes[2 * i]));
-        }
-        done += gotSamples;
-        if (gotBytes < want * 2) {
-            if (std::ferror(file_) != 0) {
-                return -1;
-            }
-            break;  // end of file
-        }
-    }
-    return static_cast<std::int64_t>(done);
-}
-
-bool RawFileSink::write(const std::int16_t* samples, std::size_t count) {
-    std::array<std::uint8_t, kFileChunkSamples * 2> bytes{};
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t n = std::min(count - done, kFileChunkSamples);
-        for (std::size_t i = 0; i < n; ++i) {
-            storeLittle16(&bytes[2 * i], static_cast<std::uint16_t>(samples[done + i]));
-        }
-        if (std::fwrite(bytes.data(), 1, n * 2, file_) != n * 2) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
-std::int64_t MemorySource::read(std::int16_t* destination, std::size_t count) {
+std::int64_t MemoryMonoSource::read(std::int16_t* destination, std::size_t count) {
     const std::size_t n = std::min(count, samples_.size() - position_);
     std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(position_), n, destination);
     position_ += n;
     return static_cast<std::int64_t>(n);
 }
 
-bool MemorySink::write(const std::int16_t* samples, std::size_t count) {
+bool MemoryMonoSink::write(const std::int16_t* samples, std::size_t count) {
     samples_.insert(samples_.end(), samples, samples + count);
     return true;
 }
@@ -188,9 +149,9 @@ ResampleStatus checkFactor(double factor, std::uint16_t tapCount) {
     return computeRunValues(factor, 0, tapCount).status;
 }
 
-ResampleResult resampleStream(double factor, SampleSource& input, SampleSink& output,
+ResampleResult resampleStream(double factor, MonoSource& input, MonoSink& output,
                               std::int64_t inputCount, std::int64_t maxOutputCount,
-                              bool interpolate, const LowpassFilter& filter) {
+                              const LowpassFilter& filter, Interpolation interpolation) {
     if (!filterIsUsable(filter)) {
         return {kResampleBadFilter, 0};
     }
@@ -234,10 +195,11 @@ ResampleResult resampleStream(double factor, SampleSource& input, SampleSink& ou
             }
         }
 
-        std::size_t n = factor >= 1.0 ? upsampleBlock(window.samples(), block, factor, time,
-                                                      blockLength, run.gain, filter, interpolate)
-                                      : downsampleBlock(window.samples(), block, factor, time,
-                                                        blockLength, run.gain, filter, interpolate);
+        std::size_t n = factor >= 1.0
+                            ? upsampleBlock(window.samples(), block, factor, time, blockLength,
+                                            run.gain, filter, interpolation)
+                            : downsampleBlock(window.samples(), block, factor, time, blockLength,
+                                              run.gain, filter, interpolation);
 
         // Re-centre: bring the time register's integer part back to historyLength, keeping its
         // fraction, and move the buffer by the same whole number of samples. The last output
@@ -263,13 +225,12 @@ ResampleResult resampleStream(double factor, SampleSource& input, SampleSink& ou
     }
 }
 
-ResampleResult resampleFile(double factor, bool designAtRunTime, SampleSource& input,
-                            SampleSink& output, std::int64_t inputCount,
-                            std::int64_t maxOutputCount, bool interpolateCoefficients,
-                            bool useLargeTable) {
+ResampleResult resampleFile(double factor, MonoSource& input, MonoSink& output,
+                            std::int64_t inputCount, std::int64_t maxOutputCount,
+                            const ResampleSettings& settings) {
     LowpassFilter filter;
     bool designed = false;
-    if (designAtRunTime) {
+    if (settings.filter == ResampleFilter::Designed) {
         filter.coefficients.resize(kMaxWingLength);
         filter.differences.resize(kMaxWingLength);
         // 65 taps always succeeds with these parameters; shorter filters are the fallback.
@@ -284,11 +245,12 @@ ResampleResult resampleFile(double factor, bool designAtRunTime, SampleSource& i
         }
     }
     if (!designed) {
-        filter = useLargeTable ? largeBuiltInFilter() : smallBuiltInFilter();
+        filter = settings.filter == ResampleFilter::SmallBuiltIn ? smallBuiltInFilter()
+                                                                 : largeBuiltInFilter();
     }
     filter.gain = static_cast<std::uint16_t>(filter.gain * kRunGainFactor);
-    return resampleStream(factor, input, output, inputCount, maxOutputCount,
-                          interpolateCoefficients, filter);
+    return resampleStream(factor, input, output, inputCount, maxOutputCount, filter,
+                          settings.interpolation);
 }
 
 }  // namespace zelvio

@@ -93,10 +93,10 @@ Reconstruction reconstruct(const fs::path& input, int bits, bool detection) {
     const double factor = 10000.0 / wave.sampleRate();
     const auto outputCount =
         static_cast<std::int64_t>(static_cast<double>(mono.size()) * factor) + 1;
-    zelvio::MemorySource source(mono);
-    zelvio::MemorySink sink;
-    EXPECT_EQ(zelvio::resampleFile(factor, true, source, sink,
-                                   static_cast<std::int64_t>(mono.size()), outputCount, true, true)
+    zelvio::MemoryMonoSource source(mono);
+    zelvio::MemoryMonoSink sink;
+    EXPECT_EQ(zelvio::resampleFile(factor, source, sink, static_cast<std::int64_t>(mono.size()),
+                                   outputCount)
                   .status,
               zelvio::kResampleOk);
 

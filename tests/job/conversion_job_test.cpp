@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "pdb/stream_format.h"
+#include "resample/resampler.h"
 #include "support/database_bytes.h"
 #include "support/wave_builder.h"
 
@@ -141,6 +143,14 @@ TEST(ConversionJob, stereoIsMixedToTheFloorOfTheMean) {
         EXPECT_EQ(test_support::readFileBytes(dir.path() / "c.pdb"),
                   test_support::readFileBytes(dir.path() / "d.pdb"));
     }
+}
+
+TEST(ConversionJob, AcceptsExactlyTheInputRatesTheResamplerConverts) {
+    const double rate = kStreamSampleRate;
+    EXPECT_EQ(checkFactor(rate / kMinInputRate), kResampleOk);
+    EXPECT_EQ(checkFactor(rate / (kMinInputRate - 1)), kResampleUnsupportedFactor);
+    EXPECT_EQ(checkFactor(rate / kMaxInputRate), kResampleOk);
+    EXPECT_EQ(checkFactor(rate / (kMaxInputRate + 1)), kResampleUnsupportedFactor);
 }
 
 TEST(ConversionJob, quietFramesBecomeSilenceChunksCarryingTheirLevel) {
