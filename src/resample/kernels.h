@@ -1,10 +1,12 @@
-// Fixed-point inner loops of the resampler.
+#pragma once
+// Fixed-point inner loops of the resampler; their arithmetic is spelt out in
+// resample/fixed_point.h.
 //
 // Each output sample is the sum of two wings: the input samples at and before the output instant
 // weighted by the filter's left half, and the samples after it weighted by the right half, both
 // read from the one-wing table of a LowpassFilter. The position of the output instant is a time
-// register with 15 fractional bits: time >> 15 indexes the input sample at or just before it,
-// time & 0x7FFF is the phase towards the next one.
+// register with 15 fractional bits: timeIndex(time) is the input sample at or just before it,
+// timePhase(time) the distance past it.
 //
 // upsampleBlock (factor 1 or more) uses the filter at its designed width: neighbouring input
 // samples lie one zero crossing (256 table entries) apart. downsampleBlock (factor below 1)
@@ -13,28 +15,35 @@
 //
 // Everything per sample is integer arithmetic: 16-bit table reads, 32-bit products and sums. With
 // the designed run filter and full-scale input whose signs follow the coefficients, over every
-// phase and the supported factors, the largest intermediates are a product plus its rounding term
-// (1073700864, just under 2^30), a pair of wing sums (8930426) and the scaled sum plus its
-// rounding term (650691701): all well inside 32 bits.
-#pragma once
+// phase and the supported factors, the largest intermediates are the kMaxRun... values below, all
+// well inside 32 bits; a faster kernel must not need more headroom than they leave.
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "resample/fixed_point.h"
 #include "resample/lowpass_filter.h"
 
 namespace zelvio {
+
+/// The largest |coefficient x sample + rounding term| with the run filter: |32767 x -32768 +
+/// 8192|, just under 2^30. Measured over every phase and factor by the kernels' tests.
+inline constexpr std::int64_t kMaxRunProduct = 1073700864;
+/// The largest |left + right| wing sum with the run filter.
+inline constexpr std::int64_t kMaxRunWingPair = 8930426;
+/// The largest |(left + right) / 4 x gain + rounding term| with the run filter and its gain.
+inline constexpr std::int64_t kMaxRunScaledSum = 650691701;
+static_assert(kMaxRunProduct < INT32_MAX && kMaxRunWingPair < INT32_MAX &&
+              kMaxRunScaledSum < INT32_MAX);
+static_assert(kMaxRunProduct == std::int64_t{32767} * 32768 - kProductHalf,
+              "the largest product is a full-scale sample on the peak coefficient");
 
 /// How the kernels read the filter table between its entries.
 enum class Interpolation {
     None,    ///< the entry at or below the position, unchanged
     Linear,  ///< moved toward the next entry by the position's fraction of their difference
 };
-
-// Fractional bits of the time register; one input-sample interval is 1 << 15.
-inline constexpr int kTimeFractionBits = 15;
-inline constexpr std::uint32_t kTimeOneSample = 1u << kTimeFractionBits;
 
 // The time-register increment per output sample: 32768 / factor, rounded. Factor is output rate
 // over input rate.

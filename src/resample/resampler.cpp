@@ -170,7 +170,7 @@ ResampleResult resampleStream(double factor, MonoSource& input, MonoSink& output
 
     // Output sample 0 falls exactly on input sample 0, which sits at buffer index historyLength
     // behind historyLength zeros.
-    std::uint32_t time = static_cast<std::uint32_t>(history) * kTimeOneSample;
+    std::uint32_t time = timeOfSamples(history);
     std::size_t readPosition = history;
     bool endRead = false;
     std::int64_t total = 0;
@@ -204,9 +204,9 @@ ResampleResult resampleStream(double factor, MonoSource& input, MonoSink& output
         // Re-centre: bring the time register's integer part back to historyLength, keeping its
         // fraction, and move the buffer by the same whole number of samples. The last output
         // instant may have overshot the block by `creep` whole samples.
-        time -= static_cast<std::uint32_t>(blockLength) * kTimeOneSample;
-        const std::uint32_t creep = (time >> kTimeFractionBits) - history;
-        time -= creep * kTimeOneSample;
+        time -= timeOfSamples(blockLength);
+        const std::uint32_t creep = timeIndex(time) - history;
+        time -= timeOfSamples(creep);
         const std::size_t shift = blockLength + creep;
         window.shift(shift);
         readPosition = kInputBufferLength - shift;

@@ -237,9 +237,9 @@ TEST(Kernels, KeepEveryIntermediateOfTheRunFilterWithin32Bits) {
     EXPECT_LT(worst.wingPair, limit);
     EXPECT_LT(worst.scaled, limit);
     // Pinned: a faster kernel must not rely on more headroom than this.
-    EXPECT_EQ(worst.product, 1073700864);  // |32767 x -32768 + 8192|, just under 2^30
-    EXPECT_EQ(worst.wingPair, 8930426);
-    EXPECT_EQ(worst.scaled, 650691701);
+    EXPECT_EQ(worst.product, kMaxRunProduct);  // |32767 x -32768 + 8192|, just under 2^30
+    EXPECT_EQ(worst.wingPair, kMaxRunWingPair);
+    EXPECT_EQ(worst.scaled, kMaxRunScaledSum);
 }
 
 }  // namespace
