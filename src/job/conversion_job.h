@@ -12,6 +12,7 @@
 // chunks, coded (8-bit PCM or 4-, 3- or 2-bit ADPCM) and stored in the database image, which is
 // saved at the end. Scratch files live in the system's temporary folder (TMPDIR) under unique
 // names and are removed on every way out. The job prints nothing: front ends show the outcome.
+// The stages run() goes through are declared, one by one, in job/stages.h.
 #pragma once
 
 #include <cstdint>
