@@ -1,5 +1,5 @@
-// The about box: the program's name, version and icon, closed with OK, Escape or its close box.
 #pragma once
+// The about box: the program's name, version and icon, closed with OK, Escape or its close box.
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
+#pragma once
 // The application object: shows the converter dialog once, modally; when it closes the program
 // ends.
-#pragma once
 
 #include <QString>
 

@@ -7,8 +7,8 @@
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "job/conversion_job.h"
-#include "readback/database_decoder.h"
 #include "pdb/database_reader.h"
+#include "readback/database_decoder.h"
 #include "wave/wave_writer.h"
 
 namespace zelvio::cli {

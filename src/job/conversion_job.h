@@ -1,3 +1,4 @@
+#pragma once
 // The conversion job: one WAVE file in, one audio database out.
 //
 //   ConversionSettings settings;
@@ -13,7 +14,6 @@
 // saved at the end. Scratch files live in the system's temporary folder (TMPDIR) under unique
 // names and are removed on every way out. The job prints nothing: front ends show the outcome.
 // The stages run() goes through are declared, one by one, in job/stages.h.
-#pragma once
 
 #include <cstdint>
 #include <filesystem>

@@ -15,7 +15,7 @@ class RawFileSource final : public MonoSource {
   public:
     explicit RawFileSource(std::FILE* file) : file_(file) {}
     /// Reads up to count samples; fewer at the end of the file, -1 when reading failed.
-    std::int64_t read(std::int16_t* destination, std::size_t count) override;
+    [[nodiscard]] std::int64_t read(std::int16_t* destination, std::size_t count) override;
 
   private:
     std::FILE* file_;
@@ -26,7 +26,7 @@ class RawFileSink final : public MonoSink {
   public:
     explicit RawFileSink(std::FILE* file) : file_(file) {}
     /// Writes count samples; false when they could not all be written.
-    bool write(const std::int16_t* samples, std::size_t count) override;
+    [[nodiscard]] bool write(const std::int16_t* samples, std::size_t count) override;
 
   private:
     std::FILE* file_;

@@ -44,7 +44,7 @@ bool hasTerminator(std::span<const std::uint8_t> field) {
 
 }  // namespace
 
-std::string_view readStatusText(ReadStatus status) {
+const char* readStatusText(ReadStatus status) {
     switch (status) {
         case kReadOk:
             return "success";

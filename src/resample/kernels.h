@@ -45,47 +45,49 @@ enum class Interpolation {
     Linear,  ///< moved toward the next entry by the position's fraction of their difference
 };
 
-// The time-register increment per output sample: 32768 / factor, rounded. Factor is output rate
-// over input rate.
+/// The time-register increment per output sample: 32768 / factor, rounded. Factor is output rate
+/// over input rate.
 [[nodiscard]] std::uint32_t timeStepFor(double factor);
 
-// The stretched filter's table advance per input sample, in 1/128 of an entry: factor x 32768
-// rounded, with factor limited to at most 1.
+/// The stretched filter's table advance per input sample, in 1/128 of an entry: factor x 32768
+/// rounded, with factor limited to at most 1.
 [[nodiscard]] std::uint16_t coefficientStepFor(double factor);
 
-// One wing of the unstretched filter.
-//   sample: the first sample of the wing; the walk goes to sample[direction], sample[2 x direction]
-//           and so on for as long as the table lasts (at most ceil(wingLength / 256) samples).
-//   phase: 0 to 32767, the output instant's distance from *sample in 1/32768 of a sample.
-//   direction: -1 towards older samples (the left wing), +1 towards newer ones (the right wing,
-//              which at phase 0 starts one zero crossing out: the centre belongs to the left wing).
-// Returns the sum of round(coefficient x sample / 2^14) over the wing.
+/// One wing of the unstretched filter.
+///   sample: the first sample of the wing; the walk goes to sample[direction], sample[2 x
+///   direction]
+///           and so on for as long as the table lasts (at most ceil(wingLength / 256) samples).
+///   phase: 0 to 32767, the output instant's distance from *sample in 1/32768 of a sample.
+///   direction: -1 towards older samples (the left wing), +1 towards newer ones (the right wing,
+///              which at phase 0 starts one zero crossing out: the centre belongs to the left
+///              wing).
+/// Returns the sum of round(coefficient x sample / 2^14) over the wing.
 [[nodiscard]] std::int32_t sumWing(const LowpassFilter& filter, Interpolation interpolation,
                                    const std::int16_t* sample, std::uint32_t phase, int direction);
 
-// One wing of the filter stretched by 1 / factor, where coefficientStep =
-// coefficientStepFor(factor). Reads about wingLength x 128 / coefficientStep samples. Returns the
-// wing sum as sumWing does.
+/// One wing of the filter stretched by 1 / factor, where coefficientStep =
+/// coefficientStepFor(factor). Reads about wingLength x 128 / coefficientStep samples. Returns the
+/// wing sum as sumWing does.
 [[nodiscard]] std::int32_t sumWingScaled(const LowpassFilter& filter, Interpolation interpolation,
                                          const std::int16_t* sample, std::uint32_t phase,
                                          int direction, std::uint16_t coefficientStep);
 
-// Computes one block of output for factor 1 or more: output samples at time, time + timeStep, ...
-// for as long as time < (time on entry) + blockLength x 32768 (unsigned 32-bit comparison).
-//   input: the working buffer; the caller keeps ceil(wingLength / 256) valid samples before the
-//          first and after the last output instant.
-//   output: receives the samples from its start; the block stops early should it fill up.
-//   time: in/out; left at the first instant not processed.
-//   gain: applied as (sum / 4 x gain + 4096) >> 13, then clamped to 16 bits.
-// Returns the number of samples stored: 0 if time is already at or past the block's end.
+/// Computes one block of output for factor 1 or more: output samples at time, time + timeStep, ...
+/// for as long as time < (time on entry) + blockLength x 32768 (unsigned 32-bit comparison).
+///   input: the working buffer; the caller keeps ceil(wingLength / 256) valid samples before the
+///          first and after the last output instant.
+///   output: receives the samples from its start; the block stops early should it fill up.
+///   time: in/out; left at the first instant not processed.
+///   gain: applied as (sum / 4 x gain + 4096) >> 13, then clamped to 16 bits.
+/// Returns the number of samples stored: 0 if time is already at or past the block's end.
 [[nodiscard]] std::size_t upsampleBlock(std::span<const std::int16_t> input,
                                         std::span<std::int16_t> output, double factor,
                                         std::uint32_t& time, std::uint16_t blockLength,
                                         std::uint16_t gain, const LowpassFilter& filter,
                                         Interpolation interpolation);
 
-// The same for factor below 1, with the stretched filter; the caller keeps about
-// wingLength x 128 / coefficientStep valid samples on either side of the block.
+/// The same for factor below 1, with the stretched filter; the caller keeps about
+/// wingLength x 128 / coefficientStep valid samples on either side of the block.
 [[nodiscard]] std::size_t downsampleBlock(std::span<const std::int16_t> input,
                                           std::span<std::int16_t> output, double factor,
                                           std::uint32_t& time, std::uint16_t blockLength,

@@ -112,7 +112,7 @@ const char* resampleStatusText(ResampleStatus status) {
         case kResampleBadFilter:
             return "unusable filter tables";
         default:
-            return "unknown resampler status";
+            return "unknown status";
     }
 }
 

@@ -1,3 +1,4 @@
+#pragma once
 // Sample-rate conversion of a stream of 16-bit mono samples by bandlimited interpolation.
 //
 // The engine reads its input block by block into a 4096-sample working buffer that keeps enough
@@ -17,7 +18,6 @@
 // at or after inputCount reads as 0, whatever the stream holds there. Block boundaries leave no
 // trace in the output. For inputCount of 2 or more exactly maxOutputCount samples are written;
 // for 0 or 1 input samples nothing is.
-#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -35,7 +35,7 @@ class MonoSource {
     virtual ~MonoSource() = default;
     /// Reads up to count samples into destination; returns how many were read (fewer, or 0, at
     /// the end of the input), or -1 when reading failed.
-    virtual std::int64_t read(std::int16_t* destination, std::size_t count) = 0;
+    [[nodiscard]] virtual std::int64_t read(std::int16_t* destination, std::size_t count) = 0;
 };
 
 /// Where the resampler's output goes: a stream of signed 16-bit mono samples.
@@ -43,14 +43,14 @@ class MonoSink {
   public:
     virtual ~MonoSink() = default;
     /// Writes count samples; returns false on failure.
-    virtual bool write(const std::int16_t* samples, std::size_t count) = 0;
+    [[nodiscard]] virtual bool write(const std::int16_t* samples, std::size_t count) = 0;
 };
 
 /// Serves samples from memory that the caller keeps alive.
 class MemoryMonoSource final : public MonoSource {
   public:
     explicit MemoryMonoSource(std::span<const std::int16_t> samples) : samples_(samples) {}
-    std::int64_t read(std::int16_t* destination, std::size_t count) override;
+    [[nodiscard]] std::int64_t read(std::int16_t* destination, std::size_t count) override;
 
   private:
     std::span<const std::int16_t> samples_;
@@ -60,7 +60,7 @@ class MemoryMonoSource final : public MonoSource {
 /// Collects the written samples in memory.
 class MemoryMonoSink final : public MonoSink {
   public:
-    bool write(const std::int16_t* samples, std::size_t count) override;
+    [[nodiscard]] bool write(const std::int16_t* samples, std::size_t count) override;
     /// Everything written so far, in order.
     const std::vector<std::int16_t>& samples() const { return samples_; }
 
@@ -68,53 +68,58 @@ class MemoryMonoSink final : public MonoSink {
     std::vector<std::int16_t> samples_;
 };
 
-// Outcome of a run.
-using ResampleStatus = int;
+/// Outcome of a run; 0 is success.
+using ResampleStatus = std::uint16_t;
+/// The run wrote what was asked.
 inline constexpr ResampleStatus kResampleOk = 0;
-inline constexpr ResampleStatus kResampleReadError = 1;   // the source reported a failure
-inline constexpr ResampleStatus kResampleWriteError = 2;  // the sink reported a failure
-inline constexpr ResampleStatus kResampleUnsupportedFactor =
-    3;  // history >= 2048 or a block >= 65536 outputs
-inline constexpr ResampleStatus kResampleBadFilter = 4;  // tables shorter than the wing, or a wing
-                                                         // wider than the tap count allows
+/// The source reported a failure.
+inline constexpr ResampleStatus kResampleReadError = 1;
+/// The sink reported a failure.
+inline constexpr ResampleStatus kResampleWriteError = 2;
+/// The factor is not a positive finite number, or needs a history of 2048 or more or a block of
+/// 65536 outputs or more.
+inline constexpr ResampleStatus kResampleUnsupportedFactor = 3;
+/// The filter's tables are shorter than its wing, or the wing is wider than its tap count allows.
+inline constexpr ResampleStatus kResampleBadFilter = 4;
 
-// Returns a short English description of a status ("unsupported rate factor" and so on).
+/// A short English text for a status, e.g. "unsupported rate factor"; "unknown status" otherwise.
 [[nodiscard]] const char* resampleStatusText(ResampleStatus status);
 
+/// What a run did.
 struct ResampleResult {
-    ResampleStatus status;        // kResampleOk unless the run was refused or stopped
-    std::int64_t samplesWritten;  // samples handed to the sink successfully
+    ResampleStatus status;        ///< kResampleOk unless the run was refused or stopped
+    std::int64_t samplesWritten;  ///< samples handed to the sink successfully
 };
 
-// The working buffer: history, one block of input and look-ahead.
+/// The working buffer: history, one block of input and look-ahead.
 inline constexpr std::size_t kInputBufferLength = 4096;
-// The most samples one block may yield.
+/// The most samples one block may yield.
 inline constexpr std::uint32_t kMaxBlockOutput = 65535;
-// Tap count of the filter that resampleFile designs.
+/// Tap count of the filter that resampleFile designs.
 inline constexpr std::uint16_t kDesignedTapCount = 65;
 
-// Values fixed at the start of a run.
+/// Values fixed at the start of a run.
 struct RunValues {
-    ResampleStatus status;         // kResampleOk, or kResampleUnsupportedFactor (fields then 0)
-    std::uint16_t gain;            // the gain the kernels apply: lowered by the factor below 1
-    std::uint16_t historyLength;   // samples kept before the current position (and after a block)
-    std::uint16_t blockLength;     // input-sample intervals one full block covers
-    std::uint32_t timeStep;        // time-register increment per output sample
-    std::uint32_t maxBlockOutput;  // the most samples one block can yield, at most 65535
+    ResampleStatus status;         ///< kResampleOk, or kResampleUnsupportedFactor (fields then 0)
+    std::uint16_t gain;            ///< the gain the kernels apply: lowered by the factor below 1
+    std::uint16_t historyLength;   ///< samples kept before the current position and after a block
+    std::uint16_t blockLength;     ///< input-sample intervals one full block covers
+    std::uint32_t timeStep;        ///< time-register increment per output sample
+    std::uint32_t maxBlockOutput;  ///< the most samples one block can yield, at most 65535
 };
 
-// Works out the run values for a conversion factor (output rate / input rate) with a filter of
-// the given gain and tap count:
-//   historyLength = trunc((tapCount + 1) x 0.5 x max(1, 1 / factor) + 10)
-//   blockLength = 4096 - 2 x historyLength
-//   gain = filterGain, or trunc(filterGain x factor + 0.5) for factors below 1.
-// Returns kResampleUnsupportedFactor when the factor is not a positive finite number, the
-// history would be 2048 or more, or one block could yield 65536 samples or more.
+/// Works out the run values for a conversion factor (output rate / input rate) with a filter of
+/// the given gain and tap count:
+///   historyLength = trunc((tapCount + 1) x 0.5 x max(1, 1 / factor) + 10)
+///   blockLength = 4096 - 2 x historyLength
+///   gain = filterGain, or trunc(filterGain x factor + 0.5) for factors below 1.
+/// Returns kResampleUnsupportedFactor when the factor is not a positive finite number, the
+/// history would be 2048 or more, or one block could yield 65536 samples or more.
 [[nodiscard]] RunValues computeRunValues(double factor, std::uint16_t filterGain,
                                          std::uint16_t tapCount);
 
-// The check a run makes up front: kResampleOk if a filter of tapCount taps can convert at this
-// factor, else kResampleUnsupportedFactor.
+/// The check a run makes up front: kResampleOk if a filter of tapCount taps can convert at this
+/// factor, else kResampleUnsupportedFactor.
 [[nodiscard]] ResampleStatus checkFactor(double factor, std::uint16_t tapCount = kDesignedTapCount);
 
 /// The filter a run uses.

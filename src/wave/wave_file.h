@@ -1,3 +1,4 @@
+#pragma once
 // Reading RIFF WAVE files as signed 16-bit sample frames.
 //
 //     WaveFile wave;
@@ -20,7 +21,6 @@
 //
 // Conventions: counts are sample frames (one sample per channel) and are 64-bit; every value is
 // decoded from little-endian bytes whatever the host's byte order.
-#pragma once
 
 #include <cstdint>
 #include <filesystem>

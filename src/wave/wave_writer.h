@@ -1,3 +1,4 @@
+#pragma once
 // Writing mono 16-bit PCM WAVE files.
 //
 //     WaveWriter writer;
@@ -10,7 +11,6 @@
 // are written when the file is closed. The file is written through an AtomicFile: it replaces the
 // target only when it is complete, so a run that fails leaves no partial file and keeps what was
 // at the path before.
-#pragma once
 
 #include <cstdint>
 #include <filesystem>

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "readback/database_decoder.h"
 #include "pdb/database_reader.h"
+#include "readback/database_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     zelvio::DatabaseReader reader;

@@ -13,6 +13,7 @@
 #include "pdb/palm_database.h"
 #include "pdb_test_support.h"
 #include "support/database_bytes.h"
+#include "support/status_texts.h"
 
 namespace zelvio {
 namespace {
@@ -298,6 +299,12 @@ TEST(DatabaseReader, reportsAFileThatCannotBeRead) {
     EXPECT_EQ(reader.open(folder / "missing.pdb"), kReadCannotOpen);
     EXPECT_NE(reader.errorText().find("missing.pdb"), std::string_view::npos);
     EXPECT_EQ(reader.open(folder.path()), kReadCannotOpen);
+}
+
+TEST(ReadStatusText, NamesEveryStatus) {
+    test_support::expectDistinctStatusTexts(
+        readStatusText, {kReadOk, kReadCannotOpen, kReadBadLayout, kReadWrongKind, kReadBadRecord,
+                         kReadBadStream, kReadBadChunks});
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "pdb/pdb_test_support.h"
+#include "support/status_texts.h"
 
 namespace zelvio {
 namespace {
@@ -155,6 +156,12 @@ TEST(PalmDatabase, WriteRecordRefusesBytesPastTheRecordsEnd) {
     EXPECT_EQ(PalmDatabase::writeRecord(record, 2, source, 2), kDbOk);
     EXPECT_EQ(record.data()[0] + record.data()[1], 0);
     EXPECT_EQ(record.data()[3], 2);
+}
+
+TEST(DbStatusText, NamesEveryStatus) {
+    test_support::expectDistinctStatusTexts(
+        dbStatusText, {kDbOk, kDbCannotCreate, kDbMemoryFull, kDbNullPointer, kDbIndexOutOfRange,
+                       kDbRecordNotFound});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "resample/kernels.h"
 
 #include "designed_filter.h"
+#include "support/status_texts.h"
 
 namespace zelvio {
 namespace {
@@ -341,6 +342,15 @@ TEST(ResampleStream, RefusesAFilterWiderThanItsTapCount) {
     MemoryMonoSink sink;
     EXPECT_EQ(resampleStream(1.0, source, sink, 0, 1, filter, Interpolation::Linear).status,
               kResampleBadFilter);
+}
+
+TEST(ResampleStatusText, NamesEveryStatus) {
+    test_support::expectDistinctStatusTexts(resampleStatusText,
+                                            {kResampleOk, kResampleReadError, kResampleWriteError,
+                                             kResampleUnsupportedFactor, kResampleBadFilter});
+    test_support::expectDistinctStatusTexts(
+        designStatusText,
+        {kDesignOk, kDesignBadWingLength, kDesignBadRollOff, kDesignBadBeta, kDesignGainTooLarge});
 }
 
 }  // namespace

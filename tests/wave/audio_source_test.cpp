@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "support/status_texts.h"
 #include "support/wave_builder.h"
 
 namespace zelvio {
@@ -78,9 +79,8 @@ TEST(OpenAudioSource, PassesTheReadersRefusalOn) {
         EXPECT_EQ(input.source, nullptr);
         EXPECT_EQ(input.errorText, c.errorText);
     }
-    EXPECT_STREQ(audioStatusText(kAudioOk), "success");
-    EXPECT_STRNE(audioStatusText(kAudioBadFile), audioStatusText(kAudioUnsupported));
-    EXPECT_STREQ(audioStatusText(99), "unknown status");
+    test_support::expectDistinctStatusTexts(audioStatusText,
+                                            {kAudioOk, kAudioBadFile, kAudioUnsupported});
 }
 
 }  // namespace
