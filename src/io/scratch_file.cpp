@@ -14,9 +14,11 @@ bool ScratchFile::create(const char* tag) {
     if (error) {
         return false;
     }
+    std::string suffix = "-";
+    suffix += tag;
+    suffix += ".tmp";
     std::filesystem::path path;
-    file_ = createUniqueFile(folder, "zelvio-", "-" + std::string(tag) + ".tmp",
-                             UniqueFileMode::ReadWriteTemporary, path);
+    file_ = createUniqueFile(folder, "zelvio-", suffix, UniqueFileMode::ReadWriteTemporary, path);
     if (file_ == nullptr) {
         return false;
     }

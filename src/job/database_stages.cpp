@@ -1,4 +1,5 @@
 // The database stages: making the image and saving it.
+#include "io/path_text.h"
 #include "job/save_database.h"
 #include "job/stages.h"
 #include "pdb/handheld_text.h"
@@ -34,7 +35,7 @@ StageResult makeDatabase(const ConversionSettings& settings, CodecCode codec,
 
 StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path) {
     if (saveDatabase(database, path) != kDbOk) {
-        return StageError{OutcomeKind::SaveError, "cannot write " + describePath(path)};
+        return StageError{OutcomeKind::SaveError, "cannot write " + quotedPath(path)};
     }
     return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include <system_error>
 #include <vector>
 
+#include "io/path_text.h"
 #include "job/stages.h"
 
 namespace zelvio {
@@ -16,19 +17,15 @@ ProgressReport partOf(const ProgressReport& whole, double start, double share) {
     return [whole, start, share](double fraction) { whole(start + share * fraction); };
 }
 
-std::string describePath(const fs::path& path) {
-    return "\"" + path.string() + "\"";
-}
-
 StageResult openInput(const fs::path& path, std::unique_ptr<AudioSource>& input) {
     OpenedAudio opened = openAudioSource(path);
     if (opened.status != kAudioOk) {
-        return StageError{OutcomeKind::InputError, describePath(path) + ": " + opened.errorText};
+        return StageError{OutcomeKind::InputError, quotedPath(path) + ": " + opened.errorText};
     }
     const std::uint32_t rate = opened.source->sampleRate();
     if (rate < kMinInputRate || rate > kMaxInputRate) {
         return StageError{OutcomeKind::InputError,
-                          describePath(path) + ": a sample rate of " + std::to_string(rate) +
+                          quotedPath(path) + ": a sample rate of " + std::to_string(rate) +
                               " Hz is not supported (" + std::to_string(kMinInputRate) + " to " +
                               std::to_string(kMaxInputRate) + " Hz are)"};
     }
@@ -45,11 +42,11 @@ StageResult checkDatabasePath(const fs::path& path) {
         return problem("no database file name was given");
     }
     if (fs::is_directory(path, error)) {
-        return problem(describePath(path) + " is a folder");
+        return problem(quotedPath(path) + " is a folder");
     }
     const fs::path folder = path.parent_path();
     if (!folder.empty() && !fs::is_directory(folder, error)) {
-        return problem("the folder " + describePath(folder) + " does not exist");
+        return problem("the folder " + quotedPath(folder) + " does not exist");
     }
     return std::nullopt;
 }
@@ -66,7 +63,7 @@ StageResult stageInput(AudioSource& input, const fs::path& path, MonoSink& stage
         if (input.readSamples(count, block.data()) != kAudioOk) {
             return StageError{
                 OutcomeKind::FileIoError,
-                "reading " + describePath(path) + " failed: " + std::string(input.errorText())};
+                "reading " + quotedPath(path) + " failed: " + std::string(input.errorText())};
         }
         std::transform(block.begin(), block.begin() + count, mono.begin(),
                        [stereo](const SampleFrame& frame) { return monoSample(frame, stereo); });

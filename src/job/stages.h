@@ -49,9 +49,6 @@ using ProgressReport = std::function<void(double fraction)>;
 /// as start + share x f. Empty when whole is.
 [[nodiscard]] ProgressReport partOf(const ProgressReport& whole, double start, double share);
 
-/// A path as the user's messages show it: in double quotes.
-[[nodiscard]] std::string describePath(const std::filesystem::path& path);
-
 // --- Input ---------------------------------------------------------------------------------
 
 /// Opens the input through openAudioSource() into input. Refuses (InputError) a file that cannot

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/path_text.h"
 #include "pdb/byte_order.h"
 
 namespace zelvio {
@@ -56,11 +57,11 @@ WaveStatus WaveWriter::open(const std::filesystem::path& path, std::uint32_t sam
     }
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        return fail(kWaveBadFile, "\"" + path.string() + "\" is a folder");
+        return fail(kWaveBadFile, quotedPath(path) + " is a folder");
     }
     auto file = std::make_unique<AtomicFile>(path);
     if (!file->open()) {
-        return fail(kWaveBadFile, "cannot create \"" + path.string() + "\"");
+        return fail(kWaveBadFile, "cannot create " + quotedPath(path));
     }
     file_ = std::move(file);
     sampleRate_ = sampleRate;
@@ -69,7 +70,7 @@ WaveStatus WaveWriter::open(const std::filesystem::path& path, std::uint32_t sam
     const auto header = headerFor(sampleRate, 0);
     if (!file_->write(header.data(), header.size())) {
         failed_ = true;
-        return fail(kWaveBadFile, "cannot write \"" + path.string() + "\"");
+        return fail(kWaveBadFile, "cannot write " + quotedPath(path));
     }
     errorText_.clear();
     return kWaveOk;
@@ -92,7 +93,7 @@ WaveStatus WaveWriter::writeSamples(const std::int16_t* samples, std::size_t cou
     }
     if (!file_->write(bytes.data(), bytes.size())) {
         failed_ = true;
-        return fail(kWaveBadFile, "cannot write \"" + file_->target().string() + "\"");
+        return fail(kWaveBadFile, "cannot write " + quotedPath(file_->target()));
     }
     samplesWritten_ += count;
     return kWaveOk;
@@ -106,7 +107,7 @@ WaveStatus WaveWriter::close() {
     const auto header = headerFor(sampleRate_, static_cast<std::uint32_t>(2 * samplesWritten_));
     // A failed file is discarded when it goes out of scope; the target stays as it was.
     if (failed_ || !file->writeAt(0, header.data(), header.size()) || !file->commit()) {
-        return fail(kWaveBadFile, "cannot write \"" + file->target().string() + "\"");
+        return fail(kWaveBadFile, "cannot write " + quotedPath(file->target()));
     }
     errorText_.clear();
     return kWaveOk;
