@@ -11,9 +11,9 @@
 #include "coding/adpcm.h"
 #include "coding/pcm8.h"
 #include "coding/voice_activity_detector.h"
-#include "command_runner.h"
 #include "job/conversion_job.h"
 #include "resample/resampler.h"
+#include "support/command_runner.h"
 #include "support/database_bytes.h"
 #include "support/wave_builder.h"
 #include "wave/wave_file.h"
@@ -132,7 +132,7 @@ std::int64_t jsonNumber(const std::string& text, const std::string& key, std::si
     return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + key.size() + 4);
 }
 
-TEST(ZelvioReadback, decodingWhatTheJobWroteGivesTheEncodersReconstructionAtEveryMode) {
+TEST(ZelvioReadback, DecodingWhatTheJobWroteGivesTheEncodersReconstructionAtEveryMode) {
     TempDirectory dir;
     const fs::path input = dir.write("in.wav", burstsAndPauses());
     for (int bits : {8, 4, 3, 2}) {
@@ -177,7 +177,7 @@ TEST(ZelvioReadback, decodingWhatTheJobWroteGivesTheEncodersReconstructionAtEver
     }
 }
 
-TEST(ZelvioReadback, infoShowsTheHeaderTheFormatAndEachRecord) {
+TEST(ZelvioReadback, InfoShowsTheHeaderTheFormatAndEachRecord) {
     TempDirectory dir;
     const fs::path vectors = fs::path(ZELVIO_TEST_DATA) / "vectors";
     const CommandRun run =
@@ -200,7 +200,7 @@ TEST(ZelvioReadback, infoShowsTheHeaderTheFormatAndEachRecord) {
     }
 }
 
-TEST(ZelvioReadback, infoJsonEscapesTextsAndListsEveryRecord) {
+TEST(ZelvioReadback, InfoJsonEscapesTextsAndListsEveryRecord) {
     TempDirectory dir;
     dir.write("in.wav", burstsAndPauses());
     ASSERT_EQ(
@@ -217,7 +217,7 @@ TEST(ZelvioReadback, infoJsonEscapesTextsAndListsEveryRecord) {
     EXPECT_EQ(run.out.substr(run.out.size() - 2), "}\n");
 }
 
-TEST(ZelvioReadback, infoJsonKeepsUtf8FileNamesAndReplacesBytesThatAreNot) {
+TEST(ZelvioReadback, InfoJsonKeepsUtf8FileNamesAndReplacesBytesThatAreNot) {
     TempDirectory dir;
     dir.write("in.wav", burstsAndPauses());
     ASSERT_EQ(zelvio(dir, "convert in.wav -q").status, 0);
@@ -240,7 +240,7 @@ TEST(ZelvioReadback, infoJsonKeepsUtf8FileNamesAndReplacesBytesThatAreNot) {
     }
 }
 
-TEST(ZelvioReadback, decodeWritesBesideTheInputAndKeepsAnExistingFileUnlessForced) {
+TEST(ZelvioReadback, DecodeWritesBesideTheInputAndKeepsAnExistingFileUnlessForced) {
     TempDirectory dir;
     dir.write("memo.wav", burstsAndPauses());
     ASSERT_EQ(zelvio(dir, "convert memo.wav -q --bits 4 --vad").status, 0);
@@ -282,7 +282,7 @@ TEST(ZelvioReadback, ConvertAndDecodeWriteTargetsWithLongNames) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
-TEST(ZelvioReadback, aDamagedDatabaseExitsWithOneAndSaysWhere) {
+TEST(ZelvioReadback, ADamagedDatabaseExitsWithOneAndSaysWhere) {
     TempDirectory dir;
     dir.write("in.wav", burstsAndPauses());
     ASSERT_EQ(zelvio(dir, "convert in.wav -q --bits 2").status, 0);
@@ -305,7 +305,7 @@ TEST(ZelvioReadback, aDamagedDatabaseExitsWithOneAndSaysWhere) {
     EXPECT_TRUE(contains(missing.err, "nothing.pdb")) << missing.err;
 }
 
-TEST(ZelvioReadback, usageErrorsExitWithTwo) {
+TEST(ZelvioReadback, UsageErrorsExitWithTwo) {
     TempDirectory dir;
     for (const char* arguments :
          {"info", "decode", "decode a.pdb --bits 4", "info a.pdb b.pdb", "decode a.pdb -o"}) {

@@ -7,24 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "support/wave_builder.h"
+#include "support/files.h"
 
 namespace zelvio {
 namespace {
 
 namespace fs = std::filesystem;
 using test_support::Bytes;
+using test_support::readFileBytes;
 using test_support::TempDirectory;
-
-std::size_t entryCount(const fs::path& folder) {
-    return static_cast<std::size_t>(
-        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
-
-Bytes readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TEST(AtomicFile, LeavesTheTargetAloneUntilCommitAndRemovesAnUncommittedFile) {
     TempDirectory dir;
@@ -35,19 +26,19 @@ TEST(AtomicFile, LeavesTheTargetAloneUntilCommitAndRemovesAnUncommittedFile) {
         ASSERT_TRUE(file.open());
         EXPECT_EQ(file.temporaryPath().parent_path(), dir.path());
         ASSERT_TRUE(file.write(bytes, 4));
-        EXPECT_EQ(entryCount(dir.path()), 2u);
-        EXPECT_EQ(readAll(target), (Bytes{'o', 'l', 'd'}));
+        EXPECT_EQ(dir.entries().size(), 2u);
+        EXPECT_EQ(readFileBytes(target), (Bytes{'o', 'l', 'd'}));
     }
-    EXPECT_EQ(entryCount(dir.path()), 1u);
-    EXPECT_EQ(readAll(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(dir.entries().size(), 1u);
+    EXPECT_EQ(readFileBytes(target), (Bytes{'o', 'l', 'd'}));
 
     AtomicFile file(target);
     ASSERT_TRUE(file.open());
     ASSERT_TRUE(file.write(bytes, 4));
     ASSERT_TRUE(file.commit());
     EXPECT_TRUE(file.temporaryPath().empty());
-    EXPECT_EQ(readAll(target), (Bytes{1, 2, 3, 4}));
-    EXPECT_EQ(entryCount(dir.path()), 1u);
+    EXPECT_EQ(readFileBytes(target), (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(dir.entries().size(), 1u);
     EXPECT_FALSE(file.write(bytes, 1));  // committed: closed
     EXPECT_FALSE(file.commit());
 }
@@ -64,9 +55,9 @@ TEST(AtomicFile, WritesTargetsWithTheLongestNamesTheFolderTakes) {
         const std::uint8_t byte = 7;
         ASSERT_TRUE(file.write(&byte, 1));
         ASSERT_TRUE(file.commit());
-        EXPECT_EQ(readAll(target), Bytes{7});
+        EXPECT_EQ(readFileBytes(target), Bytes{7});
         fs::remove(target);
-        EXPECT_EQ(entryCount(dir.path()), 0u);
+        EXPECT_EQ(dir.entries().size(), 0u);
     }
 }
 
@@ -82,7 +73,7 @@ TEST(AtomicFile, WriteAtCompletesAHeaderAndAppendingGoesOnAtTheEnd) {
     ASSERT_TRUE(file.writeAt(1, size, 2));
     ASSERT_TRUE(file.write(body, 1));
     ASSERT_TRUE(file.commit());
-    EXPECT_EQ(readAll(dir.path() / "out.bin"), (Bytes{0, 9, 9, 0, 5, 6, 5}));
+    EXPECT_EQ(readFileBytes(dir.path() / "out.bin"), (Bytes{0, 9, 9, 0, 5, 6, 5}));
 }
 
 TEST(AtomicFile, RefusesAFolderThatDoesNotExistAndLeavesNothing) {
@@ -93,7 +84,7 @@ TEST(AtomicFile, RefusesAFolderThatDoesNotExistAndLeavesNothing) {
     const std::uint8_t byte = 1;
     EXPECT_FALSE(file.write(&byte, 1));
     EXPECT_FALSE(file.commit());
-    EXPECT_EQ(entryCount(dir.path()), 0u);
+    EXPECT_EQ(dir.entries().size(), 0u);
 }
 
 }  // namespace

@@ -9,16 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 namespace zelvio {
 namespace {
 
 class RawFileTest : public ::testing::Test {
   protected:
-    std::filesystem::path path_ =
-        std::filesystem::path(ZELVIO_BINARY_DIR) /
-        ("resample_raw_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         ".raw");
-    void TearDown() override { std::filesystem::remove(path_); }
+    test_support::TempDirectory dir_;
+    std::filesystem::path path_ = dir_ / "samples.raw";
 };
 
 TEST_F(RawFileTest, WritesAndReadsLittleEndianSamples) {

@@ -8,15 +8,15 @@
 #include <thread>
 #include <vector>
 
-#include "pdb/pdb_test_support.h"
+#include "support/database_image.h"
 
 namespace zelvio {
 namespace {
 
-using pdb_test::Bytes;
-using pdb_test::readFile;
-using pdb_test::ScratchFolder;
-using pdb_test::writeFile;
+using test_support::Bytes;
+using test_support::readFileBytes;
+using test_support::TempDirectory;
+using test_support::writeFile;
 
 /// A file whose operations fail on demand: the write call numbered failingWrite (from 0) writes
 /// only half its bytes and reports failure, or the close or the rename fails.
@@ -62,7 +62,7 @@ void fillSmallDatabase(PalmDatabase& db, std::uint8_t fillByte) {
 }
 
 TEST(Save, IntoAMissingFolderGivesStatus1AndWritesNothing) {
-    ScratchFolder folder;
+    TempDirectory folder;
     PalmDatabase db;
     fillSmallDatabase(db, 0x11);
     EXPECT_EQ(saveDatabase(db, folder / "missing" / "out.pdb"), kDbCannotCreate);
@@ -83,7 +83,7 @@ TEST(Save, FailureAtAnyStepGivesStatus1AndLeavesTheEarlierFileIntact) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ScratchFolder folder;
+        TempDirectory folder;
         const auto target = folder / "out.pdb";
         const Bytes earlier = {'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
         writeFile(target, earlier);
@@ -92,20 +92,20 @@ TEST(Save, FailureAtAnyStepGivesStatus1AndLeavesTheEarlierFileIntact) {
         fillSmallDatabase(db, 0x22);
         FaultyFile file(target, c.faults);
         EXPECT_EQ(saveDatabase(db, file), kDbCannotCreate);
-        EXPECT_EQ(readFile(target), earlier);
+        EXPECT_EQ(readFileBytes(target), earlier);
         EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.pdb"});
     }
 }
 
 TEST(Save, ReplacesAnEarlierLongerFileWhole) {
-    ScratchFolder folder;
+    TempDirectory folder;
     const auto target = folder / "out.pdb";
     writeFile(target, Bytes(200000, 0xEE));
     PalmDatabase db;
     fillSmallDatabase(db, 0x33);
     FaultyFile unfaulty(target, {});  // no faults: the seam itself changes nothing
     ASSERT_EQ(saveDatabase(db, unfaulty), kDbOk);
-    const Bytes file = readFile(target);
+    const Bytes file = readFileBytes(target);
     EXPECT_EQ(file.size(), db.fileSize());
     EXPECT_EQ(file.size(), 78u + 3 * 8 + 136 + 63986 + 32 + 46 * 51);
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.pdb"});
@@ -113,21 +113,21 @@ TEST(Save, ReplacesAnEarlierLongerFileWhole) {
 
 TEST(Save, TargetWithTheLongestFileNameTheFolderTakesIsWritten) {
     // File names may be up to 255 bytes long; the temporary file beside the target must fit too.
-    ScratchFolder folder;
+    TempDirectory folder;
     for (const std::size_t length : {200u, 240u, 255u}) {
         SCOPED_TRACE(length);
         const auto target = folder / (std::string(length - 4, 'n') + ".pdb");
         PalmDatabase db;
         fillSmallDatabase(db, 0x66);
         ASSERT_EQ(saveDatabase(db, target), kDbOk);
-        EXPECT_EQ(readFile(target).size(), db.fileSize());
+        EXPECT_EQ(readFileBytes(target).size(), db.fileSize());
         std::filesystem::remove(target);
         EXPECT_TRUE(folder.entries().empty());
     }
 }
 
 TEST(Save, OverAFolderGivesStatus1AndLeavesTheFolderAlone) {
-    ScratchFolder folder;
+    TempDirectory folder;
     std::filesystem::create_directory(folder / "taken");
     writeFile(folder / "taken" / "inside", {1});
     PalmDatabase db;
@@ -138,7 +138,7 @@ TEST(Save, OverAFolderGivesStatus1AndLeavesTheFolderAlone) {
 }
 
 TEST(Save, ConversionsSavingIntoOneFolderAtOnceAllSucceed) {
-    ScratchFolder folder;
+    TempDirectory folder;
     constexpr int kSavers = 4;
     PalmDatabase images[kSavers];
     for (int i = 0; i < kSavers; ++i) {
@@ -163,7 +163,7 @@ TEST(Save, ConversionsSavingIntoOneFolderAtOnceAllSucceed) {
     }
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"out0.pdb", "out1.pdb"}));
     for (int target = 0; target < 2; ++target) {
-        const Bytes file = readFile(folder / ("out" + std::to_string(target) + ".pdb"));
+        const Bytes file = readFileBytes(folder / ("out" + std::to_string(target) + ".pdb"));
         ASSERT_EQ(file.size(), images[0].fileSize());
         const std::uint8_t fill = file.back();
         EXPECT_TRUE(fill == 0x50 + target || fill == 0x52 + target);

@@ -6,7 +6,7 @@
 namespace zelvio {
 namespace {
 
-TEST(HandheldText, convertsUtf8ToWindows1252AndReplacesWhatItLacks) {
+TEST(HandheldText, ConvertsUtf8ToWindows1252AndReplacesWhatItLacks) {
     struct Case {
         const char* utf8;
         const char* expected;
@@ -32,7 +32,7 @@ TEST(HandheldText, convertsUtf8ToWindows1252AndReplacesWhatItLacks) {
     }
 }
 
-TEST(HandheldText, countsCharactersAfterConversion) {
+TEST(HandheldText, CountsCharactersAfterConversion) {
     // 40 two-byte characters are 40 characters on the handheld: 31 are kept.
     std::string utf8;
     for (int i = 0; i < 40; ++i) {

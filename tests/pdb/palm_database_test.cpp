@@ -7,13 +7,13 @@
 #include <string>
 #include <string_view>
 
-#include "pdb/pdb_test_support.h"
+#include "support/database_image.h"
 #include "support/status_texts.h"
 
 namespace zelvio {
 namespace {
 
-using pdb_test::Bytes;
+using test_support::Bytes;
 
 /// bytes with values placed at offset.
 void put(Bytes& bytes, std::size_t offset, std::initializer_list<std::uint8_t> values) {
@@ -21,7 +21,7 @@ void put(Bytes& bytes, std::size_t offset, std::initializer_list<std::uint8_t> v
 }
 
 Bytes saved(PalmDatabase& db) {
-    return pdb_test::imageBytes(db);
+    return test_support::imageBytes(db);
 }
 
 TEST(PalmDatabase, CreatedDatabaseWithAnEmptyStreamIsThe262ByteFileByteForByte) {
