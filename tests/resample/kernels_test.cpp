@@ -46,27 +46,6 @@ TEST(StepValues, AreTheRoundedFixedPointFactors) {
     }
 }
 
-TEST(UpsampleBlock, AtFactorOneSumsTheWholeSampleCoefficients) {
-    const std::vector<std::int16_t> buffer = withHistory(noise(300, 7, 20000), kHistory);
-    std::vector<std::int16_t> output(300);
-    std::uint32_t time = kHistory * 32768;
-    ASSERT_EQ(upsampleBlock(buffer, output, 1.0, time, 300, kRunGain, designedFilter(),
-                            Interpolation::Linear),
-              300u);
-    EXPECT_EQ(time, (kHistory + 300) * 32768);
-
-    const auto& c = designedFilter().coefficients;
-    for (int k = 0; k < 300; ++k) {
-        std::int32_t sum = 0;
-        for (int j = -31; j <= 31; ++j) {
-            const int at = static_cast<int>(kHistory) + k - j;
-            sum += (c[256 * static_cast<std::size_t>(std::abs(j))] * buffer[at] + 8192) >> 14;
-        }
-        const std::int32_t v = ((sum >> 2) * kRunGain + 4096) >> 13;
-        ASSERT_EQ(output[k], std::clamp(v, -32768, 32767)) << "output " << k;
-    }
-}
-
 TEST(Kernels, StopAtTheFirstInstantPastTheBlock) {
     const std::vector<std::int16_t> buffer(kBufferLength, 1000);
     std::vector<std::int16_t> output(100, 5);

@@ -11,12 +11,14 @@
 #include "resample/kernels.h"
 
 #include "designed_filter.h"
+#include "literal_oracle.h"
 #include "support/status_texts.h"
 
 namespace zelvio {
 namespace {
 
 using test_support::designedFilter;
+using test_support::literalOutputSample;
 using test_support::noise;
 
 struct RunOutput {
@@ -39,42 +41,6 @@ constexpr double kHighestRate = 617575;
 
 std::int64_t jobOutputCount(std::int64_t inputCount, double factor) {
     return static_cast<std::int64_t>(static_cast<double>(inputCount) * factor) + 1;
-}
-
-// Output sample k evaluated directly: the kernel at input position k x timeStep / 32768 over the
-// input extended with zeros on both sides, with no buffers or blocks involved.
-std::int16_t referenceSample(const std::vector<std::int16_t>& input, const LowpassFilter& f,
-                             double factor, std::int64_t gain, std::int64_t k) {
-    const auto x = [&](std::int64_t i) -> std::int32_t {
-        return i >= 0 && i < std::ssize(input) ? input[static_cast<std::size_t>(i)] : 0;
-    };
-    const auto tableAt = [&](std::uint32_t position128) {
-        const std::uint32_t e = position128 >> 7;
-        return f.coefficients[e] +
-               ((f.differences[e] * static_cast<std::int32_t>(position128 & 127)) >> 7);
-    };
-    // Positions in 1/128 of a table entry; one input sample is `step` of them away.
-    const bool stretched = factor < 1.0;
-    const std::uint32_t step = stretched ? coefficientStepFor(factor) : 256 * 128;
-    const auto wing = [&](std::int64_t first, int direction, std::uint32_t phase, bool right) {
-        std::uint32_t position = (phase * step) >> 15;  // unstretched, this is the phase itself
-        const std::uint32_t limit = right ? f.wingLength - 1u : f.wingLength;
-        if (right && phase == 0) {
-            position += step;
-        }
-        std::int32_t sum = 0;
-        for (std::int64_t j = 0; (position >> 7) < limit; ++j, position += step) {
-            sum += (tableAt(position) * x(first + direction * j) + 8192) >> 14;
-        }
-        return sum;
-    };
-    const std::uint64_t time = static_cast<std::uint64_t>(k) * timeStepFor(factor);
-    const auto i = static_cast<std::int64_t>(time >> 15);
-    const auto phase = static_cast<std::uint32_t>(time & 0x7FFF);
-    const std::int32_t sum =
-        wing(i, -1, phase, false) + wing(i + 1, +1, (32768 - phase) & 0x7FFF, true);
-    const std::int64_t v = ((sum >> 2) * gain + 4096) >> 13;
-    return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, -32768, 32767));
 }
 
 TEST(RunValues, FollowTheInputRateAndTheFilterLength) {
@@ -191,9 +157,9 @@ TEST(ResampleFile, BringsAConstantUpFromTheSilentHistoryAndSettles) {
     }
 }
 
-// Every output sample is the kernel over the zero-extended input, however the input is cut into
-// blocks, re-centred, or followed by other data in the stream.
-TEST(ResampleFile, MatchesDirectEvaluationOverTheZeroExtendedInput) {
+// Every output sample is what the literal oracle computes over the zero-extended input, however
+// the input is cut into blocks, re-centred, or followed by other data in the stream.
+TEST(ResampleFile, MatchesTheLiteralOracleOverTheZeroExtendedInput) {
     struct Case {
         double factor;
         std::size_t inputs;
@@ -225,7 +191,7 @@ TEST(ResampleFile, MatchesDirectEvaluationOverTheZeroExtendedInput) {
         const std::int64_t gain = computeRunValues(c.factor, 15097, 65).gain;
         for (std::int64_t k = 0; k < wanted; ++k) {
             ASSERT_EQ(run.output[static_cast<std::size_t>(k)],
-                      referenceSample(input, designedFilter(), c.factor, gain, k))
+                      literalOutputSample(input, designedFilter(), c.factor, gain, k))
                 << "output " << k;
         }
     }
@@ -267,7 +233,7 @@ TEST(ResampleFile, RunsTheBuiltInFiltersWithLoweredGains) {
                 factor < 1 ? static_cast<std::int64_t>(c.gain * factor + 0.5) : c.gain;
             for (std::int64_t k = 0; k < wanted; k += 7) {
                 ASSERT_EQ(run.output[static_cast<std::size_t>(k)],
-                          referenceSample(input, c.filter, factor, gain, k))
+                          literalOutputSample(input, c.filter, factor, gain, k))
                     << "output " << k;
             }
         }
