@@ -20,19 +20,15 @@
 #include <vector>
 
 #include "job/conversion_job.h"
+#include "support/wave_builder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-void putLe16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void putLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    putLe16(out, v & 0xFFFF);
-    putLe16(out, v >> 16);
-}
+using zelvio::test_support::appendId;
+using zelvio::test_support::appendLe16;
+using zelvio::test_support::appendLe32;
 
 // A 44.1 kHz stereo 16-bit file of the given length: tones that come and go, with pauses, so
 // that detection finds silence now and then. Made once per length and kept for the run.
@@ -46,19 +42,17 @@ const fs::path& inputOfMinutes(int minutes) {
         fs::temp_directory_path() / ("zelvio-bench-" + std::to_string(minutes) + "min.wav");
     constexpr std::uint32_t kRate = 44100;
     const std::uint32_t frames = static_cast<std::uint32_t>(minutes) * 60 * kRate;
+    // The canonical 44-byte header, then the samples as they are made.
     std::vector<std::uint8_t> header;
-    header.insert(header.end(), {'R', 'I', 'F', 'F'});
-    putLe32(header, 36 + frames * 4);
-    header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    putLe32(header, 16);
-    putLe16(header, 1);
-    putLe16(header, 2);
-    putLe32(header, kRate);
-    putLe32(header, kRate * 4);
-    putLe16(header, 4);
-    putLe16(header, 16);
-    header.insert(header.end(), {'d', 'a', 't', 'a'});
-    putLe32(header, frames * 4);
+    appendId(header, "RIFF");
+    appendLe32(header, 36 + frames * 4);
+    appendId(header, "WAVE");
+    appendId(header, "fmt ");
+    const auto format = zelvio::test_support::formatBody({.channels = 2, .sampleRate = kRate});
+    appendLe32(header, static_cast<std::uint32_t>(format.size()));
+    header.insert(header.end(), format.begin(), format.end());
+    appendId(header, "data");
+    appendLe32(header, frames * 4);
     std::FILE* file = std::fopen(path.c_str(), "wb");
     std::fwrite(header.data(), 1, header.size(), file);
     std::vector<std::uint8_t> block;
@@ -71,8 +65,8 @@ const fs::path& inputOfMinutes(int minutes) {
                                          2500.0 * std::sin(2 * M_PI * 1330.0 * t)) +
                              static_cast<double>(static_cast<std::int32_t>(noise >> 22) - 512);
         const auto sample = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
-        putLe16(block, sample);
-        putLe16(block, sample);
+        appendLe16(block, sample);
+        appendLe16(block, sample);
         if (block.size() >= 1 << 16) {
             std::fwrite(block.data(), 1, block.size(), file);
             block.clear();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "job/save_database.h"
 #include "pdb/palm_database.h"
 
 namespace zelvio {
@@ -47,7 +48,7 @@ void BM_SaveFullDatabase(benchmark::State& state) {
         std::filesystem::temp_directory_path() /
         ("zelvio-bench-" + std::to_string(reinterpret_cast<std::uintptr_t>(&db)) + ".pdb");
     for (auto _ : state) {
-        if (db.save(path) != kDbOk) {
+        if (saveDatabase(db, path) != kDbOk) {
             state.SkipWithError("save failed");
         }
     }

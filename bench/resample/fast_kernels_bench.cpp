@@ -76,7 +76,7 @@ void fastKernels(benchmark::State& state) {
     const auto inputCount = static_cast<std::int64_t>(input.size());
     const std::int64_t outputCount = static_cast<std::int64_t>(inputCount * factor) + 1;
     ResamplePlan plan;
-    if (ResamplePlan::build(factor, runFilter(), true, plan) != kResampleOk) {
+    if (ResamplePlan::build(factor, runFilter(), Interpolation::Linear, plan) != kResampleOk) {
         state.SkipWithError("plan refused");
         return;
     }
@@ -99,7 +99,7 @@ void streamResampler(benchmark::State& state) {
     const auto inputCount = static_cast<std::int64_t>(input.size());
     const std::int64_t outputCount = static_cast<std::int64_t>(inputCount * factor) + 1;
     ResamplePlan plan;
-    if (ResamplePlan::build(factor, runFilter(), true, plan) != kResampleOk) {
+    if (ResamplePlan::build(factor, runFilter(), Interpolation::Linear, plan) != kResampleOk) {
         state.SkipWithError("plan refused");
         return;
     }
@@ -120,7 +120,7 @@ void streamResampler(benchmark::State& state) {
 }
 
 // A sink that keeps only the count, so memory traffic of the output does not blur the figure.
-class CountingSink final : public SampleSink {
+class CountingSink final : public MonoSink {
   public:
     bool write(const std::int16_t* samples, std::size_t count) override {
         if (count != 0) {
@@ -137,10 +137,10 @@ void literalEngine(benchmark::State& state) {
     const auto inputCount = static_cast<std::int64_t>(input.size());
     const std::int64_t outputCount = static_cast<std::int64_t>(inputCount * factor) + 1;
     for (auto _ : state) {
-        MemorySource source(input);
+        MemoryMonoSource source(input);
         CountingSink sink;
-        const ResampleResult result =
-            resampleStream(factor, source, sink, inputCount, outputCount, true, runFilter());
+        const ResampleResult result = resampleStream(factor, source, sink, inputCount, outputCount,
+                                                     runFilter(), Interpolation::Linear);
         benchmark::DoNotOptimize(result);
     }
     setSpeedCounters(state, outputCount);
@@ -150,7 +150,8 @@ void buildPlan(benchmark::State& state) {
     const double factor = 10000.0 / static_cast<double>(state.range(0));
     ResamplePlan plan;
     for (auto _ : state) {
-        const ResampleStatus status = ResamplePlan::build(factor, runFilter(), true, plan);
+        const ResampleStatus status =
+            ResamplePlan::build(factor, runFilter(), Interpolation::Linear, plan);
         benchmark::DoNotOptimize(status);
     }
     state.counters["table_bytes"] = static_cast<double>(plan.tableBytes());

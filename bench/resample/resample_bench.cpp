@@ -44,7 +44,7 @@ std::vector<std::int16_t> testSignal(int rate) {
 }
 
 // A sink that keeps only the count, so memory traffic of the output does not blur the figure.
-class CountingSink final : public SampleSink {
+class CountingSink final : public MonoSink {
   public:
     bool write(const std::int16_t* samples, std::size_t count) override {
         if (count != 0) {
@@ -63,10 +63,10 @@ void resampleTenSeconds(benchmark::State& state) {
     const auto inputCount = static_cast<std::int64_t>(input.size());
     const std::int64_t outputCount = static_cast<std::int64_t>(inputCount * factor) + 1;
     for (auto _ : state) {
-        MemorySource source(input);
+        MemoryMonoSource source(input);
         CountingSink sink;
-        const ResampleResult result =
-            resampleStream(factor, source, sink, inputCount, outputCount, true, runFilter());
+        const ResampleResult result = resampleStream(factor, source, sink, inputCount, outputCount,
+                                                     runFilter(), Interpolation::Linear);
         benchmark::DoNotOptimize(result);
     }
     const double outputs = static_cast<double>(outputCount);

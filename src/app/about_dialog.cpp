@@ -18,7 +18,7 @@ struct AboutLabel {
 constexpr AboutLabel kFurtherLabels[] = {
     {"Turns WAVE recordings into", 60, 54, 119, 8},
     {"audio databases for Palm handhelds.", 60, 70, 147, 8},
-    {"Build 1.0.0.1", 60, 86, 81, 8},
+    {"Build " ZELVIO_VERSION, 60, 86, 81, 8},
     {"Made with Qt " QT_VERSION_STR, 60, 113, 91, 8},
 };
 

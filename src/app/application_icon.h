@@ -1,5 +1,5 @@
-// The converter's icon: a handheld showing a sound wave.
 #pragma once
+// The converter's icon: a handheld showing a sound wave.
 
 #include <QIcon>
 

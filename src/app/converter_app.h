@@ -1,13 +1,10 @@
+#pragma once
 // The application object: shows the converter dialog once, modally; when it closes the program
 // ends.
-#pragma once
 
 #include <QString>
 
 namespace zelvio {
-
-/// The program's version, shown nowhere else than in the about box and the application's data.
-inline constexpr const char* kProgramVersion = "1.0.0.1";
 
 /// Runs the program's one dialog. Needs a QApplication.
 class ConverterApp {

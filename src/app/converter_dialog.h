@@ -1,10 +1,10 @@
+#pragma once
 // The converter dialog: four text fields, the compression mode and voice activity detection.
 //
 // OK (or Enter) reads the controls into ConversionSettings and runs the ConversionJob on a worker
 // thread while the dialog shows its progress with the controls disabled; the outcome is then shown
 // through the MessagePresenter and the dialog closes as accepted. Cancel, Escape and the close box
 // close it as rejected before a run; during a run they are ignored.
-#pragma once
 
 #include <QDialog>
 #include <QString>

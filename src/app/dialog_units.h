@@ -1,8 +1,8 @@
+#pragma once
 // Dialog units: the font-relative measure the dialog layouts are given in.
 //
 // A horizontal dialog unit is a quarter of the font's average character width and a vertical one
 // an eighth of its height, so a layout keeps its proportions whatever font the desktop uses.
-#pragma once
 
 #include <QFont>
 #include <QRect>

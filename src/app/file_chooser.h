@@ -1,5 +1,5 @@
-// How the dialog asks the user for a file name.
 #pragma once
+// How the dialog asks the user for a file name.
 
 #include <QString>
 

@@ -8,12 +8,13 @@
 
 #include "app/application_icon.h"
 #include "app/converter_app.h"
+#include "zelvio/version.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelvio-gui"));
     QApplication::setApplicationDisplayName(QStringLiteral("Zelvio Converter"));
-    QApplication::setApplicationVersion(QString::fromLatin1(zelvio::kProgramVersion));
+    QApplication::setApplicationVersion(QString::fromLatin1(zelvio::kVersion));
     QApplication::setDesktopFileName(QStringLiteral("zelvio-gui"));
     QApplication::setWindowIcon(zelvio::applicationIcon());
 

@@ -1,5 +1,5 @@
-// How the dialog tells the user the outcome of a conversion.
 #pragma once
+// How the dialog tells the user the outcome of a conversion.
 
 #include <QString>
 

@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "job/conversion_job.h"
-#include "pdb/file_blocks.h"
+#include "pdb/stream_format.h"
 
 namespace zelvio::cli {
 namespace {
@@ -59,7 +59,7 @@ int runConvert(const ConvertOptions& options) {
             std::string(codecName(static_cast<std::uint16_t>(codecForBits(options.bits)))).c_str(),
             options.vad ? " with voice activity detection" : "",
             static_cast<long long>(outcome.framesCoded),
-            formatMinutesSeconds(outcome.framesCoded * 20).c_str(),
+            formatMinutesSeconds(outcome.framesCoded * kFrameMs).c_str(),
             static_cast<unsigned>(outcome.recordCount));
     }
     return outcome.kind == OutcomeKind::Success ? kExitSuccess : kExitDatabaseFull;

@@ -7,8 +7,8 @@
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "job/conversion_job.h"
-#include "pdb/database_decoder.h"
 #include "pdb/database_reader.h"
+#include "readback/database_decoder.h"
 #include "wave/wave_writer.h"
 
 namespace zelvio::cli {
@@ -41,7 +41,7 @@ int runDecode(const DecodeCommandOptions& options) {
     }
     DatabaseDecoder decoder(reader, DecodeOptions{.comfortNoise = options.comfortNoise});
     ProgressBar progress("decoding", !options.quiet);
-    std::array<std::int16_t, DatabaseDecoder::kFrameSamples> frame{};
+    std::array<std::int16_t, kFrameSamples> frame{};
     while (decoder.nextFrame(frame.data())) {
         if (writer.writeSamples(frame.data(), frame.size()) != kWaveOk) {
             progress.finish();

@@ -6,8 +6,8 @@
 
 #include "cli/commands.h"
 #include "cli/terminal.h"
-#include "job/handheld_text.h"
 #include "pdb/database_reader.h"
+#include "pdb/handheld_text.h"
 
 namespace zelvio::cli {
 namespace {
@@ -45,40 +45,6 @@ std::string palmDate(std::uint32_t seconds) {
     std::snprintf(text, sizeof text, "%04" PRId64 "-%02d-%02d %02d:%02d:%02d", year,
                   static_cast<int>(month), static_cast<int>(day), static_cast<int>(rest / 3600),
                   static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
-    return text;
-}
-
-/// Handheld text (Windows-1252) as UTF-8. The five bytes that Windows-1252 leaves undefined
-/// become U+FFFD.
-std::string toUtf8(std::string_view handheld) {
-    static constexpr char16_t kHigh[32] = {
-        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-    std::string out;
-    for (const char c : handheld) {
-        const auto byte = static_cast<unsigned char>(c);
-        const char32_t code = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte;
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
-}
-
-/// Four characters, first in the high byte, as text ("DATA").
-std::string fourChars(std::uint32_t value) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        text += static_cast<char>((value >> shift) & 0xFF);
-    }
     return text;
 }
 
@@ -137,7 +103,7 @@ void printText(const std::string& path, const DatabaseReader& reader) {
     };
     std::printf("File:          %s (%" PRIu64 " bytes%s)\n", path.c_str(), reader.fileSize(),
                 reader.hasFiller() ? ", 2 filler bytes after the record list" : "");
-    std::printf("Name:          %s\n", toUtf8(reader.name()).c_str());
+    std::printf("Name:          %s\n", handheldTextToUtf8(reader.name()).c_str());
     std::printf("Type/creator:  %s/%s\n", fourChars(header.type).c_str(),
                 fourChars(header.creator).c_str());
     std::printf("Created:       %s\n", dateOrNone(header.creationDate).c_str());
@@ -146,7 +112,7 @@ void printText(const std::string& path, const DatabaseReader& reader) {
     std::printf("Records:       %u (1 information record, %zu stream record%s)\n",
                 static_cast<unsigned>(header.numRecords), streamRecords,
                 streamRecords == 1 ? "" : "s");
-    std::printf("Description:   %s\n", toUtf8(reader.description()).c_str());
+    std::printf("Description:   %s\n", handheldTextToUtf8(reader.description()).c_str());
     std::printf("Stream:        %s (codec %u), %u Hz, %s, %u samples per Frame (%u ms)\n",
                 std::string(codecName(format.codec)).c_str(), static_cast<unsigned>(format.codec),
                 static_cast<unsigned>(format.sampleRate), format.channels == 1 ? "mono" : "stereo",
@@ -174,7 +140,7 @@ void printJson(const std::string& path, const DatabaseReader& reader) {
     std::printf("{\n");
     std::printf("  \"file\": %s,\n", jsonString(path).c_str());
     std::printf("  \"fileBytes\": %" PRIu64 ",\n", reader.fileSize());
-    std::printf("  \"name\": %s,\n", jsonString(toUtf8(reader.name())).c_str());
+    std::printf("  \"name\": %s,\n", jsonString(handheldTextToUtf8(reader.name())).c_str());
     std::printf("  \"type\": %s,\n", jsonString(fourChars(header.type)).c_str());
     std::printf("  \"creator\": %s,\n", jsonString(fourChars(header.creator)).c_str());
     std::printf("  \"created\": %s,\n", jsonString(palmDate(header.creationDate)).c_str());
@@ -182,7 +148,8 @@ void printJson(const std::string& path, const DatabaseReader& reader) {
     std::printf("  \"backedUp\": %s,\n", jsonString(palmDate(header.lastBackupDate)).c_str());
     std::printf("  \"recordCount\": %u,\n", static_cast<unsigned>(header.numRecords));
     std::printf("  \"fillerBytes\": %s,\n", reader.hasFiller() ? "true" : "false");
-    std::printf("  \"description\": %s,\n", jsonString(toUtf8(reader.description())).c_str());
+    std::printf("  \"description\": %s,\n",
+                jsonString(handheldTextToUtf8(reader.description())).c_str());
     std::printf(
         "  \"stream\": {\"codec\": %u, \"codecName\": %s, \"sampleRate\": %u, "
         "\"channels\": %u, \"samplesPerFrame\": %u, \"frameMs\": %u},\n",

@@ -2,11 +2,12 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "zelvio/version.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"zelvio: converts WAVE files into Palm OS audio databases (10000 Hz mono)",
                  "zelvio"};
-    app.set_version_flag("--version", "zelvio 1.0.0.1");
+    app.set_version_flag("--version", "zelvio " ZELVIO_VERSION);
     app.require_subcommand(1);
     int exitCode = zelvio::cli::kExitSuccess;
     zelvio::cli::addConvertCommand(app, exitCode);

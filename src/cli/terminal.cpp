@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <system_error>
 
+#include "io/path_text.h"
+
 namespace zelvio::cli {
 
 void printError(std::string_view message) {
@@ -59,7 +61,7 @@ std::filesystem::path outputPathFor(const std::filesystem::path& given,
 std::string overwriteProblem(const std::filesystem::path& output, bool force) {
     std::error_code error;
     if (!force && std::filesystem::exists(output, error)) {
-        return "\"" + output.string() + "\" exists already (use --force to overwrite it)";
+        return quotedPath(output) + " exists already (use --force to overwrite it)";
     }
     return {};
 }

@@ -1,5 +1,5 @@
-// Small helpers the subcommands share for talking to the user.
 #pragma once
+// Small helpers the subcommands share for talking to the user.
 
 #include <chrono>
 #include <filesystem>

@@ -1,3 +1,4 @@
+#pragma once
 // Step-adaptive ADPCM coding of Frames at 4, 3, 2 or 1 bits per sample, and its inverse.
 //
 //     AdpcmEncoder encoder;
@@ -8,7 +9,6 @@
 // bytes; codes are packed without gaps, least significant bit first, and every call starts at
 // bit 0 of its first byte. The predictor and step index evolve from the emitted codes alone, so an
 // AdpcmDecoder started from the same state follows the encoder's predictor exactly.
-#pragma once
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
+#pragma once
 // The two constant tables of IMA ADPCM that the frame coders read: the step sizes and the step
 // index adjustments. Shared, read-only, usable in constant expressions.
-#pragma once
 
 #include <array>
 #include <cstddef>

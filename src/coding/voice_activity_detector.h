@@ -1,5 +1,5 @@
-// Per-Frame silence decision for the "Voice Activity Detection" option.
 #pragma once
+// Per-Frame silence decision for the "Voice Activity Detection" option.
 
 #include <cstdint>
 

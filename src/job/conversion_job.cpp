@@ -1,139 +1,26 @@
 #include "job/conversion_job.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
-#include <optional>
-#include <random>
-#include <system_error>
 #include <utility>
-#include <vector>
 
-#include "coding/adpcm.h"
-#include "coding/voice_activity_detector.h"
-#include "job/handheld_text.h"
-#include "pdb/palm_database.h"
-#include "resample/resampler.h"
-#include "wave/wave_file.h"
+#include "job/stages.h"
 
 namespace zelvio {
 namespace {
 
-namespace fs = std::filesystem;
+// Shares of the whole run in the progress report, by the work each stage does.
+constexpr double kStagingShare = 0.15;
+constexpr double kResamplingShare = 0.70;
+constexpr double kCodingShare = 0.15;
 
-// A scratch file of raw samples in the system's temporary folder. It is created exclusively
-// under a fresh name, so that runs side by side never share one, and opened for writing and
-// reading through one stream. Where the system allows it the name is removed at once, so that the
-// file goes with the process however that ends (Ctrl-C, a kill, a crash); elsewhere the file is
-// marked temporary and is also removed when the scratch file ends.
-class ScratchFile {
-  public:
-    ScratchFile() = default;
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    ~ScratchFile() { remove(); }
-
-    // Creates the file and opens it for writing; false when no file could be made.
-    bool create(const char* tag) {
-        std::error_code error;
-        const fs::path folder = fs::temp_directory_path(error);
-        if (error) {
-            return false;
-        }
-        std::random_device device;
-        std::mt19937_64 random((static_cast<std::uint64_t>(device()) << 32) ^ device() ^
-                               static_cast<std::uint64_t>(
-                                   std::chrono::steady_clock::now().time_since_epoch().count()));
-        for (int attempt = 0; attempt < 32; ++attempt) {
-            char name[64];
-            std::snprintf(name, sizeof name, "zelvio-%016llx-%s.tmp",
-                          static_cast<unsigned long long>(random()), tag);
-            const fs::path candidate = folder / name;
-            // "x": fail rather than open a file that exists already.
-#ifdef _WIN32
-            // "D": the system deletes the file when its last handle closes.
-            std::FILE* file = _wfopen(candidate.c_str(), L"w+bxD");
-#else
-            std::FILE* file = std::fopen(candidate.c_str(), "w+bx");
-#endif
-            if (file != nullptr) {
-                file_ = file;
-#ifdef _WIN32
-                path_ = candidate;
-#else
-                // The open stream keeps the file; only the name goes.
-                fs::remove(candidate, error);
-                if (error) {
-                    path_ = candidate;
-                }
-#endif
-                return true;
-            }
-            if (errno != EEXIST) {
-                return false;
-            }
-        }
-        return false;
-    }
-
-    std::FILE* file() const {
-        return file_;
-    }
-
-    // Writes out what is buffered and goes back to the first sample; false when the buffered
-    // data could not be written or an earlier write failed.
-    bool rewindForReading() {
-        return file_ != nullptr && std::fflush(file_) == 0 && std::ferror(file_) == 0 &&
-               std::fseek(file_, 0, SEEK_SET) == 0;
-    }
-
-    void remove() {
-        if (file_ != nullptr) {
-            std::fclose(file_);
-            file_ = nullptr;
-        }
-        if (!path_.empty()) {
-            std::error_code ignored;
-            fs::remove(path_, ignored);
-            path_.clear();
-        }
-    }
-
-  private:
-    fs::path path_;  // set only while a name is left to remove
-    std::FILE* file_ = nullptr;
-};
-
-// Passes samples on to the scratch file and reports how far the rate conversion has come.
-class ProgressSink final : public SampleSink {
-  public:
-    ProgressSink(SampleSink& inner, std::int64_t expected, std::function<void(double)> report)
-        : inner_(inner), expected_(expected), report_(std::move(report)) {}
-
-    bool write(const std::int16_t* samples, std::size_t count) override {
-        written_ += static_cast<std::int64_t>(count);
-        if (report_ && expected_ > 0) {
-            report_(static_cast<double>(written_) / static_cast<double>(expected_));
-        }
-        return inner_.write(samples, count);
-    }
-
-  private:
-    SampleSink& inner_;
-    std::int64_t expected_;
-    std::int64_t written_ = 0;
-    std::function<void(double)> report_;
-};
-
-ConversionOutcome failure(OutcomeKind kind, std::string detail) {
+ConversionOutcome failure(const StageError& error) {
     ConversionOutcome outcome;
-    outcome.kind = kind;
+    outcome.kind = error.kind;
     outcome.caption = kErrorCaption;
     outcome.icon = OutcomeIcon::Stop;
-    outcome.detail = std::move(detail);
-    switch (kind) {
+    outcome.detail = error.detail;
+    switch (error.kind) {
         case OutcomeKind::InputError:
             outcome.message = kInputErrorText;
             break;
@@ -147,42 +34,38 @@ ConversionOutcome failure(OutcomeKind kind, std::string detail) {
     return outcome;
 }
 
-std::string describePath(const fs::path& path) {
-    return "\"" + path.string() + "\"";
+/// The outcome of a run that saved its database: all of the audio, or its beginning when the
+/// database was full.
+ConversionOutcome savedOutcome(std::int64_t framesCoded, std::int64_t framesTotal,
+                               std::uint16_t recordCount) {
+    ConversionOutcome outcome;
+    outcome.framesCoded = framesCoded;
+    outcome.framesTotal = framesTotal;
+    outcome.recordCount = recordCount;
+    outcome.caption = kSavedCaption;
+    if (framesCoded < framesTotal) {
+        outcome.kind = OutcomeKind::DatabaseFull;
+        outcome.icon = OutcomeIcon::Warning;
+        outcome.message = "The audio database is full: only the first " +
+                          formatMinutesSeconds(framesCoded * kFrameMs) + " of " +
+                          formatMinutesSeconds(framesTotal * kFrameMs) + " of audio were saved.";
+    } else {
+        outcome.kind = OutcomeKind::Success;
+        outcome.icon = OutcomeIcon::Information;
+        outcome.message = kSuccessText;
+    }
+    return outcome;
 }
 
-// Catches the database paths that cannot work before any time is spent converting.
-std::optional<std::string> databasePathProblem(const fs::path& path) {
-    std::error_code error;
-    if (path.empty()) {
-        return "no database file name was given";
+/// The run's progress report: the callback's, held to 0 to 1; empty when there is none.
+ProgressReport clampedReport(const ConversionJob::ProgressCallback& callback) {
+    if (!callback) {
+        return {};
     }
-    if (fs::is_directory(path, error)) {
-        return describePath(path) + " is a folder";
-    }
-    const fs::path folder = path.parent_path();
-    if (!folder.empty() && !fs::is_directory(folder, error)) {
-        return "the folder " + describePath(folder) + " does not exist";
-    }
-    return std::nullopt;
-}
-
-void writeLittleEndian(const std::int16_t* samples, std::size_t count, std::uint8_t* bytes) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto value = static_cast<std::uint16_t>(samples[i]);
-        bytes[2 * i] = static_cast<std::uint8_t>(value & 0xFF);
-        bytes[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
-    }
+    return [&callback](double fraction) { callback(std::clamp(fraction, 0.0, 1.0)); };
 }
 
 }  // namespace
-
-std::uint8_t pcm8Code(std::int16_t sample) {
-    // The samples 32640 to 32767 would give 128, one past the largest signed byte; they are held
-    // at 127 instead of wrapping round to -128.
-    const int value = std::min((sample + 128) >> 8, 127);
-    return static_cast<std::uint8_t>(static_cast<std::int8_t>(value));
-}
 
 std::string formatMinutesSeconds(std::int64_t milliseconds) {
     const std::int64_t seconds = milliseconds / 1000;
@@ -196,191 +79,58 @@ ConversionJob::ConversionJob(ConversionSettings settings, ProgressCallback progr
     : settings_(std::move(settings)), progress_(std::move(progress)) {}
 
 ConversionOutcome ConversionJob::run() {
-    const auto report = [this](double fraction) {
-        if (progress_) {
-            progress_(std::clamp(fraction, 0.0, 1.0));
-        }
-    };
-    // Shares of the whole run, by the work each stage does.
-    constexpr double kStagingShare = 0.15;
-    constexpr double kResamplingShare = 0.70;
-    constexpr double kCodingShare = 0.15;
+    const ProgressReport report = clampedReport(progress_);
+    const CodecCode codec = codecForBits(settings_.bitsPerSample);
 
-    const int bits = (settings_.bitsPerSample == 8 || settings_.bitsPerSample == 4 ||
-                      settings_.bitsPerSample == 3)
-                         ? settings_.bitsPerSample
-                         : 2;
-
-    WaveFile wave;
-    if (wave.open(settings_.inputPath) != kWaveOk) {
-        return failure(OutcomeKind::InputError,
-                       describePath(settings_.inputPath) + ": " + std::string(wave.errorText()));
+    std::unique_ptr<AudioSource> input;
+    if (StageResult error = openInput(settings_.inputPath, input)) {
+        return failure(*error);
     }
-    const std::uint32_t inputRate = wave.sampleRate();
-    if (inputRate < kMinInputRate || inputRate > kMaxInputRate) {
-        return failure(OutcomeKind::InputError,
-                       describePath(settings_.inputPath) + ": a sample rate of " +
-                           std::to_string(inputRate) + " Hz is not supported (" +
-                           std::to_string(kMinInputRate) + " to " + std::to_string(kMaxInputRate) +
-                           " Hz are)");
+    if (StageResult error = checkDatabasePath(settings_.databasePath)) {
+        return failure(*error);
     }
-    if (auto problem = databasePathProblem(settings_.databasePath)) {
-        return failure(OutcomeKind::SaveError, *problem);
+    const RunSize size = runSize(input->sampleFrameCount(), input->sampleRate());
+    ScratchFiles scratch;
+    if (StageResult error = scratch.createStaged()) {
+        return failure(*error);
     }
-
-    const std::int64_t inputCount = wave.sampleFrameCount();
-    const double factor = static_cast<double>(kOutputRate) / static_cast<double>(inputRate);
-    const auto outputLimit =
-        static_cast<std::int64_t>(static_cast<double>(inputCount) * factor) + 1;
-
-    ScratchFile staged;
-    if (!staged.create("1")) {
-        return failure(OutcomeKind::FileIoError, "cannot create a scratch file");
-    }
-
-    AdpcmEncoder encoder;
-    encoder.reset();
-    VoiceActivityDetector detector;
-    detector.configure(1024, 256, 1400);
-
     PalmDatabase database;
-    const std::string title = databaseTitle(settings_.title, settings_.inputPath.stem().string());
-    const std::string description =
-        toHandheldText(settings_.description, kMaxDescriptionCharacters);
-    if (database.create(title, description, "", 1) != kDbOk) {
-        return failure(OutcomeKind::FileIoError, "not enough memory for the database");
-    }
-    const auto codec = static_cast<std::uint16_t>(codecForBits(bits));
-    database.startStream(1, kOutputRate, 20, 2, codec, kFrameSamples);
-
-    // Stage 1: the input as 16-bit mono in scratch file 1. Stereo pairs are mixed to the floor of
-    // their mean.
-    {
-        constexpr std::int64_t kBlockFrames = 4096;
-        std::vector<SampleFrame> block(kBlockFrames);
-        std::vector<std::int16_t> mono(kBlockFrames);
-        std::vector<std::uint8_t> bytes(2 * kBlockFrames);
-        const bool stereo = wave.channels() == 2;
-        for (std::int64_t done = 0; done < inputCount;) {
-            const std::int64_t count = std::min(kBlockFrames, inputCount - done);
-            if (wave.readSamples(count, block.data()) != kWaveOk) {
-                return failure(OutcomeKind::FileIoError,
-                               "reading " + describePath(settings_.inputPath) +
-                                   " failed: " + std::string(wave.errorText()));
-            }
-            for (std::int64_t i = 0; i < count; ++i) {
-                const SampleFrame& frame = block[static_cast<std::size_t>(i)];
-                mono[static_cast<std::size_t>(i)] =
-                    stereo ? static_cast<std::int16_t>(
-                                 (static_cast<std::int32_t>(frame.left) + frame.right) >> 1)
-                           : frame.left;
-            }
-            writeLittleEndian(mono.data(), static_cast<std::size_t>(count), bytes.data());
-            if (std::fwrite(bytes.data(), 2, static_cast<std::size_t>(count), staged.file()) !=
-                static_cast<std::size_t>(count)) {
-                return failure(OutcomeKind::FileIoError, "cannot write a scratch file");
-            }
-            done += count;
-            report(kStagingShare * static_cast<double>(done) / static_cast<double>(inputCount));
-        }
-    }
-    static_cast<void>(wave.close());
-
-    // Stage 2: scratch file 1 at the input rate into scratch file 2 at 10000 Hz.
-    ScratchFile resampled;
-    if (!staged.rewindForReading() || !resampled.create("2")) {
-        return failure(OutcomeKind::FileIoError, "cannot write a scratch file");
-    }
-    {
-        RawFileSource source(staged.file());
-        RawFileSink fileSink(resampled.file());
-        ProgressSink sink(fileSink, outputLimit, [&](double fraction) {
-            report(kStagingShare + kResamplingShare * fraction);
-        });
-        const ResampleResult result =
-            resampleFile(factor, true, source, sink, inputCount, outputLimit, true, true);
-        if (result.status == kResampleReadError) {
-            return failure(OutcomeKind::FileIoError, "cannot read a scratch file");
-        }
-        if (result.status != kResampleOk) {
-            return failure(OutcomeKind::FileIoError, "cannot write a scratch file");
-        }
-    }
-    staged.remove();
-    if (!resampled.rewindForReading()) {
-        return failure(OutcomeKind::FileIoError, "cannot read a scratch file");
+    if (StageResult error = makeDatabase(settings_, codec, database)) {
+        return failure(*error);
     }
 
-    // Stage 3: the Frame loop. A final partial Frame is dropped.
-    ConversionOutcome outcome;
-    const std::int64_t frameCount = inputCount >= 2 ? outputLimit / kFrameSamples : 0;
-    outcome.framesTotal = frameCount;
-    {
-        const std::size_t codedBytes = static_cast<std::size_t>(bits) * kFrameSamples / 8;
-        std::array<std::uint8_t, 2 * kFrameSamples> bytes{};
-        std::array<std::int16_t, kFrameSamples> frame{};
-        std::array<std::uint8_t, 1 + kFrameSamples> chunk{};
-        std::uint8_t level = 0;
-        for (std::int64_t index = 0; index < frameCount; ++index) {
-            if (std::fread(bytes.data(), 2, kFrameSamples, resampled.file()) != kFrameSamples) {
-                return failure(OutcomeKind::FileIoError, "cannot read a scratch file");
-            }
-            for (int i = 0; i < kFrameSamples; ++i) {
-                frame[i] = static_cast<std::int16_t>(
-                    static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
-            }
-            std::uint16_t length = 0;
-            if (settings_.voiceActivityDetection &&
-                detector.classifyFrame(frame.data(), level, kFrameSamples) != 0) {
-                chunk[0] = static_cast<std::uint8_t>(level * 16 + 1);
-                length = 1;
-            } else {
-                chunk[0] = 0;
-                if (bits == 8) {
-                    for (int i = 0; i < kFrameSamples; ++i) {
-                        chunk[1 + i] = pcm8Code(frame[i]);
-                    }
-                } else {
-                    encoder.encodeFrame(frame.data(), chunk.data() + 1, kFrameSamples,
-                                        static_cast<std::int16_t>(bits));
-                }
-                length = static_cast<std::uint16_t>(1 + codedBytes);
-            }
-            if (database.appendChunk(0, length, chunk.data()) != kDbOk) {
-                if (database.isFull()) {
-                    break;
-                }
-                return failure(OutcomeKind::FileIoError, "not enough memory for the database");
-            }
-            ++outcome.framesCoded;
-            if ((index & 255) == 0) {
-                report(kStagingShare + kResamplingShare +
-                       kCodingShare * static_cast<double>(index) / static_cast<double>(frameCount));
-            }
-        }
+    if (StageResult error = stageInput(*input, settings_.inputPath, scratch.stagedSink(),
+                                       partOf(report, 0.0, kStagingShare))) {
+        return failure(*error);
     }
-    resampled.remove();
+    input.reset();  // the input is closed once it is staged
+    if (StageResult error = scratch.startResampling()) {
+        return failure(*error);
+    }
+    if (StageResult error =
+            resampleToStreamRate(scratch.stagedSource(), scratch.resampledSink(), size,
+                                 partOf(report, kStagingShare, kResamplingShare))) {
+        return failure(*error);
+    }
+    if (StageResult error = scratch.finishResampling()) {
+        return failure(*error);
+    }
 
-    if (database.save(settings_.databasePath) != kDbOk) {
-        return failure(OutcomeKind::SaveError,
-                       "cannot write " + describePath(settings_.databasePath));
+    FrameLoop frames(makeFrameCoder(codecBits(static_cast<std::uint16_t>(codec)), kFrameSamples),
+                     settings_.voiceActivityDetection);
+    if (StageResult error =
+            frames.run(scratch.resampledSource(), size.frameCount, database,
+                       partOf(report, kStagingShare + kResamplingShare, kCodingShare))) {
+        return failure(*error);
     }
-    report(1.0);
-
-    outcome.recordCount = database.numRecords();
-    outcome.caption = kSavedCaption;
-    if (outcome.framesCoded < outcome.framesTotal) {
-        outcome.kind = OutcomeKind::DatabaseFull;
-        outcome.icon = OutcomeIcon::Warning;
-        outcome.message = "The audio database is full: only the first " +
-                          formatMinutesSeconds(outcome.framesCoded * 20) + " of " +
-                          formatMinutesSeconds(outcome.framesTotal * 20) + " of audio were saved.";
-    } else {
-        outcome.kind = OutcomeKind::Success;
-        outcome.icon = OutcomeIcon::Information;
-        outcome.message = kSuccessText;
+    scratch.removeResampled();
+    if (StageResult error = saveStage(database, settings_.databasePath)) {
+        return failure(*error);
     }
-    return outcome;
+    if (report) {
+        report(1.0);
+    }
+    return savedOutcome(frames.framesCoded(), size.frameCount, database.numRecords());
 }
 
 }  // namespace zelvio

@@ -1,3 +1,4 @@
+#pragma once
 // The conversion job: one WAVE file in, one audio database out.
 //
 //   ConversionSettings settings;
@@ -12,7 +13,7 @@
 // chunks, coded (8-bit PCM or 4-, 3- or 2-bit ADPCM) and stored in the database image, which is
 // saved at the end. Scratch files live in the system's temporary folder (TMPDIR) under unique
 // names and are removed on every way out. The job prints nothing: front ends show the outcome.
-#pragma once
+// The stages run() goes through are declared, one by one, in job/stages.h.
 
 #include <cstdint>
 #include <filesystem>
@@ -67,13 +68,12 @@ inline constexpr const char* kSuccessText =
 inline constexpr const char* kErrorCaption = "Error";
 inline constexpr const char* kSavedCaption = "Audio Database Saved";
 
-/// Frame geometry of every database: 200 samples at 10000 Hz.
-inline constexpr std::uint32_t kOutputRate = 10000;
-inline constexpr int kFrameSamples = 200;
-
-/// The 8-bit code of a sample: (sample + 128) >> 8 as a signed byte, so 127 gives 0x00, 128 gives
-/// 0x01, -129 gives 0xFF and -32768 gives 0x80; 32640 to 32767 give 0x7F.
-std::uint8_t pcm8Code(std::int16_t sample);
+/// Input rates a conversion accepts. The designed 65-tap filter and the resampler's 4096-sample
+/// working buffer set the bounds for a 10000 Hz output: at 612 Hz the time step is 2005 and a
+/// full block of 4010 intervals would yield 4010 x 32768 / 2005 = 65536 samples, one too many;
+/// above 617575 Hz the history trunc(33 x rate / 10000 + 10) reaches 2048, half the buffer.
+inline constexpr std::uint32_t kMinInputRate = 613;
+inline constexpr std::uint32_t kMaxInputRate = 617575;
 
 /// Formats a duration in milliseconds as minutes:seconds, e.g. 83:20.
 std::string formatMinutesSeconds(std::int64_t milliseconds);

@@ -10,10 +10,7 @@
 namespace zelvio {
 namespace {
 
-constexpr std::uint16_t kFrameSamples = 200;  ///< samples per chunk in every stream we read
-constexpr std::uint16_t kMaxRecords = 200;    ///< record indexes 0 to 199
-constexpr std::uint32_t kFillerBytes = 2;     ///< what some writers put after the record list
-constexpr std::uint8_t kMaxSilenceLevel = 8;  ///< a silence chunk's level is 0 to 8
+constexpr std::uint32_t kFillerBytes = 2;  ///< what some writers put after the record list
 
 std::string hex(std::uint32_t value, int digits) {
     char text[16];
@@ -21,17 +18,13 @@ std::string hex(std::uint32_t value, int digits) {
     return text;
 }
 
-/// Four characters as text when they are printable, otherwise as a hexadecimal number.
-std::string fourChars(std::uint32_t value) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const auto c = static_cast<char>((value >> shift) & 0xFF);
-        if (c < 0x20 || c > 0x7E) {
-            return hex(value, 8);
-        }
-        text += c;
-    }
-    return "\"" + text + "\"";
+/// A type or creator in quotes when its four characters are printable, otherwise as a
+/// hexadecimal number.
+std::string quotedFourChars(std::uint32_t value) {
+    const std::string text = fourChars(value);
+    const bool printable =
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+    return printable ? "\"" + text + "\"" : hex(value, 8);
 }
 
 /// "record 3 (offset 64094)": how every message about a record begins.
@@ -51,7 +44,7 @@ bool hasTerminator(std::span<const std::uint8_t> field) {
 
 }  // namespace
 
-std::string_view readStatusText(ReadStatus status) {
+const char* readStatusText(ReadStatus status) {
     switch (status) {
         case kReadOk:
             return "success";
@@ -77,7 +70,7 @@ bool ChunkWalker::next(Chunk& chunk) {
         return false;
     }
     const std::uint8_t marker = bytes_[position_];
-    const std::size_t length = marker == 0 ? std::size_t{1} + codedBytes_ : 1;
+    const std::size_t length = marker == kAudioChunkMarker ? std::size_t{1} + codedBytes_ : 1;
     if (length > bytes_.size() - position_) {
         return false;
     }
@@ -172,8 +165,9 @@ ReadStatus DatabaseReader::checkLayout() {
     header_ = DatabaseHeader::fromFileOrder(std::span<const std::uint8_t, DatabaseHeader::kBytes>(
         bytes_.data(), DatabaseHeader::kBytes));
     if (header_.type != kTypeData || header_.creator != kCreatorK7q4) {
-        return fail(kReadWrongKind, "type and creator (offset 60) are " + fourChars(header_.type) +
-                                        " and " + fourChars(header_.creator) +
+        return fail(kReadWrongKind, "type and creator (offset 60) are " +
+                                        quotedFourChars(header_.type) + " and " +
+                                        quotedFourChars(header_.creator) +
                                         ", not \"DATA\" and \"K7Q4\": not an audio database");
     }
     const std::uint16_t count = header_.numRecords;
@@ -184,7 +178,7 @@ ReadStatus DatabaseReader::checkLayout() {
                         "; an audio database has an information record and at least one "
                         "stream record");
     }
-    if (count > kMaxRecords) {
+    if (count > kMaxDatabaseRecords) {
         return fail(kReadBadLayout, "the header (offset 76) counts " + std::to_string(count) +
                                         " records, more than the 200 an audio database can have");
     }
@@ -334,7 +328,7 @@ ReadStatus DatabaseReader::checkChunks(StreamRecordInfo& record) {
         const auto chunk = [&] {
             return "chunk " + std::to_string(record.chunks()) + " at offset " + std::to_string(at);
         };
-        if (marker == 0) {
+        if (marker == kAudioChunkMarker) {
             if (audioLength > end - at) {
                 return fail(kReadBadChunks, where + ": " + chunk() +
                                                 " runs past the end of the record (needs " +
@@ -343,7 +337,7 @@ ReadStatus DatabaseReader::checkChunks(StreamRecordInfo& record) {
             }
             ++record.audioChunks;
             at += audioLength;
-        } else if ((marker & 0x0F) == 1 && (marker >> 4) <= kMaxSilenceLevel) {
+        } else if (isSilenceMarker(marker)) {
             ++record.silenceChunks;
             at += 1;
         } else {

@@ -30,17 +30,23 @@ namespace zelvio {
 
 /// Outcome of reading a database; 0 is success.
 using ReadStatus = std::uint16_t;
-
-inline constexpr ReadStatus kReadOk = 0;          ///< the database is whole and consistent
-inline constexpr ReadStatus kReadCannotOpen = 1;  ///< the file cannot be opened or read
-inline constexpr ReadStatus kReadBadLayout = 2;   ///< header or record list do not fit the file
-inline constexpr ReadStatus kReadWrongKind = 3;   ///< type/creator are not DATA/K7Q4
-inline constexpr ReadStatus kReadBadRecord = 4;   ///< a record's size, tag or format is wrong
-inline constexpr ReadStatus kReadBadStream = 5;   ///< the nextRecord chain is broken
-inline constexpr ReadStatus kReadBadChunks = 6;   ///< chunks overrun a record or miscount
+/// The database is whole and consistent.
+inline constexpr ReadStatus kReadOk = 0;
+/// The file cannot be opened or read.
+inline constexpr ReadStatus kReadCannotOpen = 1;
+/// The header or the record list do not fit the file.
+inline constexpr ReadStatus kReadBadLayout = 2;
+/// Type and creator are not DATA and K7Q4.
+inline constexpr ReadStatus kReadWrongKind = 3;
+/// A record's size, tag or format is wrong.
+inline constexpr ReadStatus kReadBadRecord = 4;
+/// The nextRecord chain is broken.
+inline constexpr ReadStatus kReadBadStream = 5;
+/// Chunks overrun a record or disagree with its counts.
+inline constexpr ReadStatus kReadBadChunks = 6;
 
 /// A short English text for a status, e.g. "broken record chain"; "unknown status" otherwise.
-[[nodiscard]] std::string_view readStatusText(ReadStatus status);
+[[nodiscard]] const char* readStatusText(ReadStatus status);
 
 /// One chunk of a stream record.
 struct Chunk {
@@ -49,11 +55,9 @@ struct Chunk {
     std::span<const std::uint8_t> coded;  ///< the coded Frame after marker 0; empty for silence
 
     /// True for a silence chunk.
-    [[nodiscard]] bool silent() const { return marker != 0; }
+    [[nodiscard]] bool silent() const { return marker != kAudioChunkMarker; }
     /// The silence level, 0 to 8 (0 for an audio chunk).
-    [[nodiscard]] std::uint8_t silenceLevel() const {
-        return static_cast<std::uint8_t>(marker >> 4);
-    }
+    [[nodiscard]] std::uint8_t silenceLevel() const { return silenceLevelOf(marker); }
 };
 
 /// Steps through the chunks of one stream record, which the reader has checked already.
@@ -154,11 +158,11 @@ class DatabaseReader {
 
   private:
     ReadStatus fail(ReadStatus status, std::string text);
-    ReadStatus checkLayout();
-    ReadStatus checkInfoRecord();
-    ReadStatus checkStreamRecord(std::uint16_t index, StreamRecordInfo& record);
-    ReadStatus checkChunks(StreamRecordInfo& record);
-    ReadStatus followChain(std::vector<StreamRecordInfo>& byIndex);
+    [[nodiscard]] ReadStatus checkLayout();
+    [[nodiscard]] ReadStatus checkInfoRecord();
+    [[nodiscard]] ReadStatus checkStreamRecord(std::uint16_t index, StreamRecordInfo& record);
+    [[nodiscard]] ReadStatus checkChunks(StreamRecordInfo& record);
+    [[nodiscard]] ReadStatus followChain(std::vector<StreamRecordInfo>& byIndex);
     [[nodiscard]] std::uint32_t recordEnd(std::uint16_t index) const;
     void clear();
 

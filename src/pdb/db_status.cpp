@@ -2,7 +2,7 @@
 
 namespace zelvio {
 
-std::string_view dbStatusText(DbStatus status) {
+const char* dbStatusText(DbStatus status) {
     switch (status) {
         case kDbOk:
             return "success";

@@ -3,24 +3,26 @@
 // data-manager error numbers, plus 1 for a database file that could not be written.
 
 #include <cstdint>
-#include <string_view>
 
 namespace zelvio {
 
-/// A database operation's outcome; 0 means success.
+/// A database operation's outcome; 0 is success.
 using DbStatus = std::uint16_t;
+/// Success.
+inline constexpr DbStatus kDbOk = 0;
+/// The file cannot be created or written whole.
+inline constexpr DbStatus kDbCannotCreate = 1;
+/// Not enough memory to make or enlarge a record.
+inline constexpr DbStatus kDbMemoryFull = 0x0102;
+/// A null destination or source.
+inline constexpr DbStatus kDbNullPointer = 0x0103;
+/// Record index 200 or more (or a position past the record).
+inline constexpr DbStatus kDbIndexOutOfRange = 0x0202;
+/// No record in this slot.
+inline constexpr DbStatus kDbRecordNotFound = 0x020A;
 
-inline constexpr DbStatus kDbOk = 0;            ///< success
-inline constexpr DbStatus kDbCannotCreate = 1;  ///< the file cannot be created or written whole
-inline constexpr DbStatus kDbMemoryFull =
-    0x0102;  ///< not enough memory to make or enlarge a record
-inline constexpr DbStatus kDbNullPointer = 0x0103;  ///< a null destination or source
-inline constexpr DbStatus kDbIndexOutOfRange =
-    0x0202;  ///< record index 200 or more (or past the record)
-inline constexpr DbStatus kDbRecordNotFound = 0x020A;  ///< no record in this slot
-
-/// A short English text for a status, e.g. "record index out of range"; "unknown status" for a
-/// number that is none of the above.
-[[nodiscard]] std::string_view dbStatusText(DbStatus status);
+/// A short English text for a status, e.g. "record index out of range"; "unknown status"
+/// otherwise.
+[[nodiscard]] const char* dbStatusText(DbStatus status);
 
 }  // namespace zelvio

@@ -6,51 +6,12 @@
 
 namespace zelvio {
 
-CodecCode codecForBits(int bitsPerSample) {
-    switch (bitsPerSample) {
-        case 8:
-            return CodecCode::Pcm8;
-        case 4:
-            return CodecCode::Adpcm4;
-        case 3:
-            return CodecCode::Adpcm3;
-        default:
-            return CodecCode::Adpcm2;
+std::string fourChars(std::uint32_t value) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        text += static_cast<char>((value >> shift) & 0xFF);
     }
-}
-
-std::uint16_t codecBits(std::uint16_t codec) {
-    switch (static_cast<CodecCode>(codec)) {
-        case CodecCode::Pcm8:
-            return 8;
-        case CodecCode::Adpcm4:
-            return 4;
-        case CodecCode::Adpcm3:
-            return 3;
-        case CodecCode::Adpcm2:
-            return 2;
-    }
-    return 0;
-}
-
-std::string_view codecName(std::uint16_t codec) {
-    switch (static_cast<CodecCode>(codec)) {
-        case CodecCode::Pcm8:
-            return "8-bit PCM";
-        case CodecCode::Adpcm4:
-            return "4-bit ADPCM";
-        case CodecCode::Adpcm3:
-            return "3-bit ADPCM";
-        case CodecCode::Adpcm2:
-            return "2-bit ADPCM";
-    }
-    return "unknown codec";
-}
-
-std::uint16_t audioChunkLength(std::uint16_t codec) {
-    // A Frame of 200 samples at b bits is 25 x b bytes, behind its marker byte.
-    const std::uint16_t bits = codecBits(codec);
-    return bits == 0 ? 0 : static_cast<std::uint16_t>(1 + 25 * bits);
+    return text;
 }
 
 std::array<std::uint8_t, DatabaseHeader::kBytes> DatabaseHeader::toFileOrder() const {

@@ -7,38 +7,23 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <string_view>
+#include <string>
+
+#include "pdb/stream_format.h"
 
 namespace zelvio {
-
-/// The chunk coding of a stream, the `codec` number of every StreamHeader.
-enum class CodecCode : std::uint16_t {
-    Pcm8 = 0,    ///< 8-bit PCM, 200 bytes a Frame
-    Adpcm4 = 7,  ///< 4-bit ADPCM, 100 bytes a Frame
-    Adpcm3 = 6,  ///< 3-bit ADPCM, 75 bytes a Frame
-    Adpcm2 = 5,  ///< 2-bit ADPCM, 50 bytes a Frame
-};
-
-/// The codec that codes at bitsPerSample: 8 gives Pcm8, 4 Adpcm4, 3 Adpcm3, anything else
-/// Adpcm2.
-[[nodiscard]] CodecCode codecForBits(int bitsPerSample);
-
-/// Bits per sample of an audio chunk's coded Frame in a codec: 8, 4, 3 or 2; 0 for a number
-/// that names no codec.
-[[nodiscard]] std::uint16_t codecBits(std::uint16_t codec);
-
-/// The codec in words, e.g. "4-bit ADPCM"; "unknown codec" for a number that names none.
-[[nodiscard]] std::string_view codecName(std::uint16_t codec);
-
-/// Length of an audio chunk (marker byte 0 and one coded Frame of 200 samples) in a codec:
-/// 201, 101, 76 or 51 bytes; 0 for a number that is no codec.
-[[nodiscard]] std::uint16_t audioChunkLength(std::uint16_t codec);
 
 /// Seconds from 1 January 1904 to 7 December 2001, 00:00:00: the creation, modification and
 /// backup date of every database.
 inline constexpr std::uint32_t kDatabaseDate = 0xB835B700;
 inline constexpr std::uint32_t kTypeData = 0x44415441;     ///< type "DATA"
 inline constexpr std::uint32_t kCreatorK7q4 = 0x4B375134;  ///< creator "K7Q4"
+/// Records a database can hold: indexes 0 to 199.
+inline constexpr std::uint16_t kMaxDatabaseRecords = 200;
+
+/// The four characters of a type or creator number, first in the high byte: 0x44415441 gives
+/// "DATA". Bytes are taken as they are, printable or not.
+[[nodiscard]] std::string fourChars(std::uint32_t value);
 
 /// The database header, the first 78 bytes of the file.
 struct DatabaseHeader {
@@ -110,7 +95,7 @@ struct StreamHeader {
     std::uint16_t sampleRate = 0;       ///< samples per second
     std::uint16_t frameMs = 0;          ///< milliseconds per Frame
     std::uint16_t bytesPerSample = 0;   ///< 2: 16-bit samples
-    std::uint16_t codec = 0;            ///< a CodecCode
+    std::uint16_t codec = 0;            ///< a CodecCode (pdb/stream_format.h)
     std::uint16_t samplesPerFrame = 0;  ///< samples per chunk
     std::uint16_t streamId = 0;         ///< same in every record of a stream
     std::uint16_t nextRecord = 0;       ///< record that continues the stream; 0 in its last record

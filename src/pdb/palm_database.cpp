@@ -114,14 +114,9 @@ std::uint64_t PalmDatabase::fileSize() const {
     return size;
 }
 
-DbStatus PalmDatabase::save(const std::filesystem::path& path) {
-    FileWriter writer(path);
-    return save(writer);
-}
-
-DbStatus PalmDatabase::save(FileWriter& writer) {
+DbStatus PalmDatabase::writeImage(ByteSink& sink) {
     // Record offsets are 32-bit: a file that cannot be described is not written at all.
-    if (fileSize() > UINT32_MAX || !writer.open()) {
+    if (fileSize() > UINT32_MAX) {
         return kDbCannotCreate;
     }
     // The record list is followed directly by the records, each starting where the one before
@@ -136,24 +131,20 @@ DbStatus PalmDatabase::save(FileWriter& writer) {
     }
 
     const auto headerBytes = header_.toFileOrder();
-    bool written = writer.write(headerBytes.data(), headerBytes.size());
+    bool written = sink.write(headerBytes.data(), headerBytes.size());
     for (const RecordSlot& slot : slots_) {
         if (slot.record) {
             const RecordListEntry entry{slot.offset, slot.attributes, slot.uniqueID};
             const auto entryBytes = entry.toFileOrder();
-            written = written && writer.write(entryBytes.data(), entryBytes.size());
+            written = written && sink.write(entryBytes.data(), entryBytes.size());
         }
     }
     for (const RecordSlot& slot : slots_) {
         if (slot.record) {
-            written = written && writer.write(slot.record->data(), slot.record->size());
+            written = written && sink.write(slot.record->data(), slot.record->size());
         }
     }
-    if (!written) {
-        writer.discard();
-        return kDbCannotCreate;
-    }
-    return writer.commit() ? kDbOk : kDbCannotCreate;
+    return written ? kDbOk : kDbCannotCreate;
 }
 
 // --- The audio records ---------------------------------------------------------------------

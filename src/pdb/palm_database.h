@@ -6,7 +6,8 @@
 //     (void)db.create(title, description, "", 1);          // header and record 0
 //     db.startStream(1, 10000, 20, 2, static_cast<std::uint16_t>(CodecCode::Adpcm4), 200);
 //     for (each Frame) (void)db.appendChunk(0, length, chunk);   // records 1, 2, ...
-//     if (db.save(path) != kDbOk) { /* the file was not written; an older one is intact */ }
+//     MemoryByteSink image;                                  // or a file: see saveDatabase()
+//     if (db.writeImage(image) != kDbOk) { /* the file's bytes could not all be written */ }
 //
 // File layout: the 78-byte header, an 8-byte list entry for each record, then the records back
 // to back in index order. Every number is big-endian. Record 0 is the 136-byte AudioInfoRecord;
@@ -15,20 +16,19 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string_view>
 
+#include "pdb/byte_sink.h"
 #include "pdb/db_status.h"
 #include "pdb/file_blocks.h"
-#include "pdb/file_writer.h"
 #include "pdb/record_buffer.h"
 
 namespace zelvio {
 
 /// One of the database's record places.
 struct RecordSlot {
-    std::uint32_t offset = 0;                ///< file offset of the record, set by save()
+    std::uint32_t offset = 0;                ///< file offset of the record, set by writeImage()
     std::uint8_t attributes = 0;             ///< record attributes (always 0)
     std::array<std::uint8_t, 3> uniqueID{};  ///< record unique ID (always 0)
     std::optional<RecordBuffer> record;      ///< the contents; empty while no record was made
@@ -53,8 +53,8 @@ struct RecordResult {
 /// Not copyable or movable: the job keeps it in one place for the whole run.
 class PalmDatabase {
   public:
-    static constexpr std::uint16_t kMaxRecords = 200;              ///< record indexes 0 to 199
-    static constexpr std::uint16_t kStreamCount = 6;               ///< stream cursors 0 to 5
+    static constexpr std::uint16_t kMaxRecords = kMaxDatabaseRecords;  ///< indexes 0 to 199
+    static constexpr std::uint16_t kStreamCount = 6;                   ///< stream cursors 0 to 5
     static constexpr std::uint32_t kMaxStreamRecordBytes = 64000;  ///< unless one chunk is longer
     static constexpr std::size_t kMaxTitleBytes = DatabaseHeader::kNameBytes - 1;  ///< 31
     static constexpr std::size_t kMaxTextBytes = AudioInfoRecord::kTextBytes - 1;  ///< 63
@@ -93,13 +93,12 @@ class PalmDatabase {
     /// kDbOk when the slot at index holds a record, kDbRecordNotFound when it is empty,
     /// kDbIndexOutOfRange for 200 or more. Changes nothing.
     [[nodiscard]] DbStatus releaseRecord(std::uint16_t index) const;
-    /// Writes the database file at path, whole or not at all (see FileWriter). Sets each slot's
-    /// offset. Returns kDbOk, or kDbCannotCreate when the file could not be created or written
-    /// whole; a file that stood at path before is then untouched and nothing new is left behind.
-    [[nodiscard]] DbStatus save(const std::filesystem::path& path);
-    /// The same through a given writer (one that has not been opened yet).
-    [[nodiscard]] DbStatus save(FileWriter& writer);
-    /// The length of the file that save() writes.
+    /// Writes the database file's bytes to sink, front to back: the header, the record list and
+    /// the records, one sink write for each. Sets each slot's offset. Returns kDbOk, or
+    /// kDbCannotCreate when the file would pass 4 GiB (record offsets are 32-bit; nothing is
+    /// written then) or the sink refused bytes (writing stops there).
+    [[nodiscard]] DbStatus writeImage(ByteSink& sink);
+    /// The length of the file that writeImage() writes.
     [[nodiscard]] std::uint64_t fileSize() const;
 
     // --- The audio records -----------------------------------------------------------------

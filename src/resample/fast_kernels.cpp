@@ -25,13 +25,6 @@ constexpr std::size_t kSegmentSamples = 65536;
 constexpr std::int32_t kLargestDoubledCoefficient = 8191;
 constexpr std::int32_t kLaneSumLimit = 32767;
 
-bool filterIsUsable(const LowpassFilter& filter) {
-    return filter.wingLength >= 1 && filter.tapCount >= 1 &&
-           filter.wingLength <= (filter.tapCount - 1) * 128 &&
-           filter.coefficients.size() >= filter.wingLength &&
-           filter.differences.size() >= filter.wingLength;
-}
-
 std::size_t roundUpToChunk(std::size_t taps) {
     return (taps + kChunkTaps - 1) / kChunkTaps * kChunkTaps;
 }
@@ -61,8 +54,9 @@ std::int64_t ResamplePlan::outputsBefore(std::int64_t end) const {
     return static_cast<std::int64_t>((limit - 1) / timeStep_ + 1);
 }
 
-ResampleStatus ResamplePlan::build(double factor, const LowpassFilter& filter, bool interpolate,
-                                   ResamplePlan& plan, PlanOptions options) {
+ResampleStatus ResamplePlan::build(double factor, const LowpassFilter& filter,
+                                   Interpolation interpolation, ResamplePlan& plan,
+                                   PlanOptions options) {
     plan = ResamplePlan{};
     if (!filterIsUsable(filter)) {
         return kResampleBadFilter;
@@ -77,7 +71,7 @@ ResampleStatus ResamplePlan::build(double factor, const LowpassFilter& filter, b
     // 32768 for factors of 1 or more: the unstretched wing moves one zero crossing per sample.
     p.coefficientStep_ = coefficientStepFor(factor);
     p.gain_ = run.gain;
-    p.interpolate_ = interpolate;
+    p.interpolation_ = interpolation;
     // The longest wing starts at q0 = 0 and reads while j x coefficientStep < wingLength x 128.
     const std::uint64_t wingEnd = std::uint64_t{filter.wingLength} * 128;
     p.taps_ = roundUpToChunk(
@@ -103,7 +97,8 @@ bool ResamplePlan::buildTables(const LowpassFilter& filter, std::size_t budget) 
     const std::uint32_t step = coefficientStep_;
     // With interpolation off, a row depends on its start only through the entry q0 >> 7 when the
     // step is a whole number of entries (always so for factors of 1 or more).
-    const std::uint32_t keyShift = (!interpolate_ && step % 128 == 0) ? 7 : 0;
+    const std::uint32_t keyShift =
+        (interpolation_ == Interpolation::None && step % 128 == 0) ? 7 : 0;
     // The phases a run meets are the multiples of gcd(timeStep, 32768); the starts they give all
     // share a power-of-two divisor, which becomes part of the row shift (at factor 1 only the
     // starts 0 and 32768 occur).
@@ -146,7 +141,7 @@ bool ResamplePlan::buildTables(const LowpassFilter& filter, std::size_t budget) 
             for (; j < taps_ && (q >> 7) < limit; ++j, q += step) {
                 const std::size_t e = q >> 7;
                 std::int32_t c = coefficients[e];
-                if (interpolate_) {
+                if (interpolation_ == Interpolation::Linear) {
                     c += (differences[e] * static_cast<std::int32_t>(q & 127)) >> 7;
                 }
                 if (c < -32768 || c > 32767) {
@@ -348,7 +343,7 @@ ResampleStatus computeOutputs(const ResamplePlan& plan, InputView input, std::in
                 const std::int16_t* at = forward.data() + (static_cast<std::int64_t>(t >> 15) - s0);
                 const auto phase = static_cast<std::uint32_t>(t & 0x7FFF);
                 const std::uint32_t rightPhase = (0x8000u - phase) & 0x7FFF;
-                const bool on = plan.interpolate_;
+                const Interpolation on = plan.interpolation_;
                 const std::int32_t left = stretched ? sumWingScaled(filter, on, at, phase, -1, step)
                                                     : sumWing(filter, on, at, phase, -1);
                 const std::int32_t right =

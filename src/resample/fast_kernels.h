@@ -41,9 +41,6 @@
 
 namespace zelvio {
 
-// A view does not hold every input sample the requested outputs read.
-inline constexpr ResampleStatus kResampleInputNotInView = 5;
-
 // Part of a run's input: samples[n] is input sample first + n. Positions before 0 and at or after
 // inputCount read as 0 whatever the view holds there.
 struct InputView {
@@ -69,12 +66,12 @@ class ResamplePlan {
     ResamplePlan& operator=(const ResamplePlan&) = delete;
 
     // Builds the plan of a run that resampleStream would make with the same factor, filter and
-    // interpolate flag (filter.gain as resampleStream takes it, before the lowering for factors
+    // interpolation (filter.gain as resampleStream takes it, before the lowering for factors
     // below 1). Returns kResampleOk, kResampleUnsupportedFactor or kResampleBadFilter (plan left
     // empty). A filter whose table would pass the budget, or whose interpolated coefficients leave
     // 16 bits, gets a plan that runs the literal kernels: slower, the same samples.
     [[nodiscard]] static ResampleStatus build(double factor, const LowpassFilter& filter,
-                                              bool interpolate, ResamplePlan& plan,
+                                              Interpolation interpolation, ResamplePlan& plan,
                                               PlanOptions options = {});
 
     [[nodiscard]] bool valid() const { return timeStep_ != 0; }
@@ -82,7 +79,7 @@ class ResamplePlan {
     [[nodiscard]] std::uint32_t timeStep() const { return timeStep_; }
     [[nodiscard]] std::uint32_t coefficientStep() const { return coefficientStep_; }
     [[nodiscard]] std::uint16_t gain() const { return gain_; }
-    [[nodiscard]] bool interpolate() const { return interpolate_; }
+    [[nodiscard]] Interpolation interpolation() const { return interpolation_; }
 
     // Index of the input sample at or before output k's instant (k >= 0).
     [[nodiscard]] std::int64_t inputIndexOf(std::int64_t k) const {
@@ -131,7 +128,7 @@ class ResamplePlan {
     std::uint32_t timeStep_ = 0;
     std::uint32_t coefficientStep_ = 0;
     std::uint16_t gain_ = 0;
-    bool interpolate_ = false;
+    Interpolation interpolation_ = Interpolation::None;
     std::size_t taps_ = 0;
     std::size_t exactTaps_ = 0;
     std::uint32_t rowShift_ = 0;

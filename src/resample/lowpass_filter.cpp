@@ -30,6 +30,23 @@ LowpassFilter makeBuiltInFilter(std::uint16_t tapCount, std::uint16_t fixedGain)
 
 }  // namespace
 
+const char* designStatusText(DesignStatus status) {
+    switch (status) {
+        case kDesignOk:
+            return "success";
+        case kDesignBadWingLength:
+            return "wing length out of range";
+        case kDesignBadRollOff:
+            return "roll-off out of range";
+        case kDesignBadBeta:
+            return "Kaiser beta below 1";
+        case kDesignGainTooLarge:
+            return "gain too large";
+        default:
+            return "unknown status";
+    }
+}
+
 double besselI0(double x) {
     if (!std::isfinite(x)) {
         return std::fabs(x);  // I0 grows without bound; a NaN stays a NaN

@@ -11,8 +11,6 @@ namespace zelvio {
 
 namespace {
 
-// Samples decoded or encoded per stdio call by the Raw file source and sink.
-constexpr std::size_t kFileChunkSamples = 4096;
 constexpr double kDesignRollOff = 0.97;
 constexpr double kDesignBeta = 9.0;
 constexpr double kRunGainFactor = 0.95;
@@ -27,7 +25,7 @@ class InputWindow {
         std::int64_t lastIndex;
     };
 
-    InputWindow(SampleSource& source, std::int64_t inputCount)
+    InputWindow(MonoSource& source, std::int64_t inputCount)
         : source_(source), inputCount_(inputCount) {}
 
     std::int16_t* data() { return buffer_.data(); }
@@ -73,11 +71,13 @@ class InputWindow {
     }
 
   private:
-    SampleSource& source_;
+    MonoSource& source_;
     std::int64_t inputCount_;
     std::int64_t samplesRequested_ = 0;
     std::vector<std::int16_t> buffer_ = std::vector<std::int16_t>(kInputBufferLength, 0);
 };
+
+}  // namespace
 
 bool filterIsUsable(const LowpassFilter& filter) {
     // The history is sized from the tap count, the kernels' reach from the wing length.
@@ -87,55 +87,14 @@ bool filterIsUsable(const LowpassFilter& filter) {
            filter.differences.size() >= filter.wingLength;
 }
 
-}  // namespace
-
-std::int64_t RawFileSource::read(std::int16_t* destination, std::size_t count) {
-    std::array<unsigned char, kFileChunkSamples * 2> bytes{};
-    std::size_t done = 0;
-    while (done < count) {
-        const std::size_t want = std::min(count - done, kFileChunkSamples);
-        const std::size_t gotBytes = std::fread(bytes.data(), 1, want * 2, file_);
-        const std::size_t gotSamples = gotBytes / 2;
-        for (std::size_t i = 0; i < gotSamples; ++i) {
-            const auto value = static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-            destination[done + i] = static_cast<std::int16_t>(value);
-        }
-        done += gotSamples;
-        if (gotBytes < want * 2) {
-            if (std::ferror(file_) != 0) {
-                return -1;
-            }
-            break;  // end of file
-        }
-    }
-    return static_cast<std::int64_t>(done);
-}
-
-bool RawFileSink::write(const std::int16_t* samples, std::size_t count) {
-    std::array<unsigned char, kFileChunkSamples * 2> bytes{};
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t n = std::min(count - done, kFileChunkSamples);
-        for (std::size_t i = 0; i < n; ++i) {
-            const auto value = static_cast<std::uint16_t>(samples[done + i]);
-            bytes[2 * i] = static_cast<unsigned char>(value & 0xFF);
-            bytes[2 * i + 1] = static_cast<unsigned char>(value >> 8);
-        }
-        if (std::fwrite(bytes.data(), 1, n * 2, file_) != n * 2) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
-std::int64_t MemorySource::read(std::int16_t* destination, std::size_t count) {
+std::int64_t MemoryMonoSource::read(std::int16_t* destination, std::size_t count) {
     const std::size_t n = std::min(count, samples_.size() - position_);
     std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(position_), n, destination);
     position_ += n;
     return static_cast<std::int64_t>(n);
 }
 
-bool MemorySink::write(const std::int16_t* samples, std::size_t count) {
+bool MemoryMonoSink::write(const std::int16_t* samples, std::size_t count) {
     samples_.insert(samples_.end(), samples, samples + count);
     return true;
 }
@@ -152,8 +111,10 @@ const char* resampleStatusText(ResampleStatus status) {
             return "unsupported rate factor";
         case kResampleBadFilter:
             return "unusable filter tables";
+        case kResampleInputNotInView:
+            return "input samples outside the view";
         default:
-            return "unknown resampler status";
+            return "unknown status";
     }
 }
 
@@ -190,9 +151,9 @@ ResampleStatus checkFactor(double factor, std::uint16_t tapCount) {
     return computeRunValues(factor, 0, tapCount).status;
 }
 
-ResampleResult resampleStream(double factor, SampleSource& input, SampleSink& output,
+ResampleResult resampleStream(double factor, MonoSource& input, MonoSink& output,
                               std::int64_t inputCount, std::int64_t maxOutputCount,
-                              bool interpolate, const LowpassFilter& filter) {
+                              const LowpassFilter& filter, Interpolation interpolation) {
     if (!filterIsUsable(filter)) {
         return {kResampleBadFilter, 0};
     }
@@ -211,7 +172,7 @@ ResampleResult resampleStream(double factor, SampleSource& input, SampleSink& ou
 
     // Output sample 0 falls exactly on input sample 0, which sits at buffer index historyLength
     // behind historyLength zeros.
-    std::uint32_t time = static_cast<std::uint32_t>(history) * kTimeOneSample;
+    std::uint32_t time = timeOfSamples(history);
     std::size_t readPosition = history;
     bool endRead = false;
     std::int64_t total = 0;
@@ -236,17 +197,18 @@ ResampleResult resampleStream(double factor, SampleSource& input, SampleSink& ou
             }
         }
 
-        std::size_t n = factor >= 1.0 ? upsampleBlock(window.samples(), block, factor, time,
-                                                      blockLength, run.gain, filter, interpolate)
-                                      : downsampleBlock(window.samples(), block, factor, time,
-                                                        blockLength, run.gain, filter, interpolate);
+        std::size_t n = factor >= 1.0
+                            ? upsampleBlock(window.samples(), block, factor, time, blockLength,
+                                            run.gain, filter, interpolation)
+                            : downsampleBlock(window.samples(), block, factor, time, blockLength,
+                                              run.gain, filter, interpolation);
 
         // Re-centre: bring the time register's integer part back to historyLength, keeping its
         // fraction, and move the buffer by the same whole number of samples. The last output
         // instant may have overshot the block by `creep` whole samples.
-        time -= static_cast<std::uint32_t>(blockLength) * kTimeOneSample;
-        const std::uint32_t creep = (time >> kTimeFractionBits) - history;
-        time -= creep * kTimeOneSample;
+        time -= timeOfSamples(blockLength);
+        const std::uint32_t creep = timeIndex(time) - history;
+        time -= timeOfSamples(creep);
         const std::size_t shift = blockLength + creep;
         window.shift(shift);
         readPosition = kInputBufferLength - shift;
@@ -265,13 +227,12 @@ ResampleResult resampleStream(double factor, SampleSource& input, SampleSink& ou
     }
 }
 
-ResampleResult resampleFile(double factor, bool designAtRunTime, SampleSource& input,
-                            SampleSink& output, std::int64_t inputCount,
-                            std::int64_t maxOutputCount, bool interpolateCoefficients,
-                            bool useLargeTable) {
+ResampleResult resampleFile(double factor, MonoSource& input, MonoSink& output,
+                            std::int64_t inputCount, std::int64_t maxOutputCount,
+                            const ResampleSettings& settings) {
     LowpassFilter filter;
     bool designed = false;
-    if (designAtRunTime) {
+    if (settings.filter == ResampleFilter::Designed) {
         filter.coefficients.resize(kMaxWingLength);
         filter.differences.resize(kMaxWingLength);
         // 65 taps always succeeds with these parameters; shorter filters are the fallback.
@@ -286,11 +247,12 @@ ResampleResult resampleFile(double factor, bool designAtRunTime, SampleSource& i
         }
     }
     if (!designed) {
-        filter = useLargeTable ? largeBuiltInFilter() : smallBuiltInFilter();
+        filter = settings.filter == ResampleFilter::SmallBuiltIn ? smallBuiltInFilter()
+                                                                 : largeBuiltInFilter();
     }
     filter.gain = static_cast<std::uint16_t>(filter.gain * kRunGainFactor);
-    return resampleStream(factor, input, output, inputCount, maxOutputCount,
-                          interpolateCoefficients, filter);
+    return resampleStream(factor, input, output, inputCount, maxOutputCount, filter,
+                          settings.interpolation);
 }
 
 }  // namespace zelvio

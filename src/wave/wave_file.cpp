@@ -8,6 +8,8 @@
 #include <limits>
 #include <system_error>
 
+#include "pdb/byte_order.h"
+
 namespace zelvio {
 
 namespace fs = std::filesystem;
@@ -32,20 +34,6 @@ constexpr std::array<std::uint8_t, 14> kSubFormatGuidTail = {
     0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 constexpr std::string_view kEndsInHeader = "file ends inside the header";
-
-std::uint16_t loadLe16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t loadLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::uint64_t loadLe64(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(loadLe32(p)) |
-           (static_cast<std::uint64_t>(loadLe32(p + 4)) << 32);
-}
 
 // x * 32768 rounded to nearest, ties to even, clamped to 16 bits; NaN gives 0. Scaling by a
 // power of two is exact in double for every float and double input, and inside the clamp limits
@@ -77,19 +65,19 @@ std::int16_t fromPcm8(const std::uint8_t* p) {
     return static_cast<std::int16_t>((static_cast<std::int32_t>(p[0]) - 128) * 256);
 }
 std::int16_t fromPcm16(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(loadLe16(p));
+    return static_cast<std::int16_t>(loadLittle16(p));
 }
 std::int16_t fromPcm24(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(loadLe16(p + 1));
+    return static_cast<std::int16_t>(loadLittle16(p + 1));
 }
 std::int16_t fromPcm32(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(loadLe16(p + 2));
+    return static_cast<std::int16_t>(loadLittle16(p + 2));
 }
 std::int16_t fromFloat32(const std::uint8_t* p) {
-    return sampleFromReal(std::bit_cast<float>(loadLe32(p)));
+    return sampleFromReal(std::bit_cast<float>(loadLittle32(p)));
 }
 std::int16_t fromFloat64(const std::uint8_t* p) {
-    return sampleFromReal(std::bit_cast<double>(loadLe64(p)));
+    return sampleFromReal(std::bit_cast<double>(loadLittle64(p)));
 }
 
 template <std::int16_t (*Decode)(const std::uint8_t*), std::size_t SampleBytes>
@@ -183,6 +171,12 @@ std::uint32_t fourCC(std::string_view text) {
 }
 
 WaveFile::WaveFile() = default;
+
+std::string WaveFile::formatDescription() const {
+    return "WAVE, " + std::to_string(bitsPerSample_) +
+           (sampleFormat_ == kWaveFormatIeeeFloat ? "-bit float" : "-bit PCM") +
+           (formatTag_ == kWaveFormatExtensible ? " (extensible)" : "");
+}
 
 WaveFile::~WaveFile() {
     close();
@@ -314,8 +308,8 @@ WaveStatus WaveFile::readHeader() {
         if (!readExactly(chunkHeader.data(), kChunkHeaderBytes)) {
             return failOpen(kWaveBadFile, "cannot read the file");
         }
-        const std::uint32_t id = loadLe32(chunkHeader.data());
-        const std::uint32_t size = loadLe32(chunkHeader.data() + 4);
+        const std::uint32_t id = loadLittle32(chunkHeader.data());
+        const std::uint32_t size = loadLittle32(chunkHeader.data() + 4);
 
         if (id == fourCC("data")) {
             if (!formatSeen) {
@@ -366,12 +360,12 @@ WaveStatus WaveFile::readFormatChunk(std::uint32_t size) {
         return failOpen(kWaveBadFile, "cannot read the file");
     }
 
-    formatTag_ = loadLe16(&body[0]);
-    channels_ = loadLe16(&body[2]);
-    sampleRate_ = loadLe32(&body[4]);
-    byteRate_ = loadLe32(&body[8]);
-    blockAlignment_ = loadLe16(&body[12]);
-    bitsPerSample_ = loadLe16(&body[14]);
+    formatTag_ = loadLittle16(&body[0]);
+    channels_ = loadLittle16(&body[2]);
+    sampleRate_ = loadLittle32(&body[4]);
+    byteRate_ = loadLittle32(&body[8]);
+    blockAlignment_ = loadLittle16(&body[12]);
+    bitsPerSample_ = loadLittle16(&body[14]);
     sampleFormat_ = formatTag_;
 
     if (formatTag_ == kWaveFormatExtensible) {
@@ -379,7 +373,7 @@ WaveStatus WaveFile::readFormatChunk(std::uint32_t size) {
             return failOpen(kWaveBadFile, "the extensible \"fmt \" chunk is too short (" +
                                               std::to_string(size) + " bytes)");
         }
-        sampleFormat_ = loadLe16(&body[24]);
+        sampleFormat_ = loadLittle16(&body[24]);
         if (!std::equal(kSubFormatGuidTail.begin(), kSubFormatGuidTail.end(), &body[26])) {
             return failOpen(kWaveUnsupported,
                             "unsupported encoding (extensible format with an unknown sub-format)");

@@ -1,3 +1,4 @@
+#pragma once
 // Reading RIFF WAVE files as signed 16-bit sample frames.
 //
 //     WaveFile wave;
@@ -20,7 +21,6 @@
 //
 // Conventions: counts are sample frames (one sample per channel) and are 64-bit; every value is
 // decoded from little-endian bytes whatever the host's byte order.
-#pragma once
 
 #include <cstdint>
 #include <filesystem>
@@ -29,32 +29,20 @@
 #include <string_view>
 #include <vector>
 
+#include "wave/audio_source.h"
+
 namespace zelvio {
 
-/// Outcome of a WaveFile operation. 0 is success; the other values are below.
-using WaveStatus = int;
-/// The operation did what was asked.
-inline constexpr WaveStatus kWaveOk = 0;
-/// The file cannot be opened or read as far as needed, its header is not acceptable, or the sample
-/// data ended before a request was met.
-inline constexpr WaveStatus kWaveBadFile = 3;
-/// A bad argument (empty path, count below 1, no buffer, no open file) or a format that cannot be
-/// delivered (compressed encoding, unsupported sample width).
-inline constexpr WaveStatus kWaveUnsupported = 4;
+/// Outcome of a WaveFile or WaveWriter operation: the audio source statuses.
+using WaveStatus = AudioStatus;
+inline constexpr WaveStatus kWaveOk = kAudioOk;                    ///< see kAudioOk
+inline constexpr WaveStatus kWaveBadFile = kAudioBadFile;          ///< see kAudioBadFile
+inline constexpr WaveStatus kWaveUnsupported = kAudioUnsupported;  ///< see kAudioUnsupported
 
 /// Format tags of the "fmt " chunk that the reader understands.
 inline constexpr std::uint16_t kWaveFormatPcm = 1;              ///< integer PCM
 inline constexpr std::uint16_t kWaveFormatIeeeFloat = 3;        ///< IEEE 754 floating point
 inline constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;  ///< sub-format in a GUID
-
-/// One sample frame as delivered: two signed 16-bit slots, left then right. A mono file fills the
-/// left slot and leaves the right slot as it was.
-struct SampleFrame {
-    std::int16_t left;   ///< left (or only) channel
-    std::int16_t right;  ///< right channel; untouched for mono files
-
-    friend bool operator==(const SampleFrame&, const SampleFrame&) = default;
-};
 
 /// A chunk code: the first four characters of text (padded with spaces when shorter) packed into
 /// 32 bits, the first character in the lowest byte, so that the value stored little-endian reads
@@ -71,12 +59,12 @@ struct SampleFrame {
 /// Reading goes through a block buffer, so a request costs a few large reads, not one per sample.
 ///
 /// A reader is closed or open. A failed open leaves it closed, with errorText() saying why.
-class WaveFile {
+class WaveFile final : public AudioSource {
   public:
     /// A closed reader describing an empty 44100 Hz 16-bit stereo PCM file.
     WaveFile();
     /// Closes the file if still open.
-    ~WaveFile();
+    ~WaveFile() override;
     WaveFile(const WaveFile&) = delete;
     WaveFile& operator=(const WaveFile&) = delete;
 
@@ -94,7 +82,7 @@ class WaveFile {
     /// delivered before that point hold their samples and the later entries are left as they were;
     /// kWaveUnsupported, delivering nothing, when count is below 1, entries is null or no file is
     /// open.
-    [[nodiscard]] WaveStatus readSamples(std::int64_t count, SampleFrame* entries);
+    [[nodiscard]] WaveStatus readSamples(std::int64_t count, SampleFrame* entries) override;
 
     /// Closes the file; a closed reader stays closed. Returns kWaveOk.
     WaveStatus close();
@@ -103,9 +91,9 @@ class WaveFile {
     [[nodiscard]] bool isOpen() const { return open_; }
 
     /// Sample frames per second, as the file states it (0 included).
-    [[nodiscard]] std::uint32_t sampleRate() const { return sampleRate_; }
+    [[nodiscard]] std::uint32_t sampleRate() const override { return sampleRate_; }
     /// 1 (mono) or 2 (stereo).
-    [[nodiscard]] std::uint16_t channels() const { return channels_; }
+    [[nodiscard]] std::uint16_t channels() const override { return channels_; }
     /// Width of one stored sample in bits: 8, 16, 24, 32 or 64.
     [[nodiscard]] std::uint16_t bitsPerSample() const { return bitsPerSample_; }
     /// The format tag as the file states it: 1, 3 or 0xFFFE.
@@ -114,7 +102,10 @@ class WaveFile {
     /// header, the tag its sub-format names).
     [[nodiscard]] std::uint16_t sampleFormat() const { return sampleFormat_; }
     /// Whole sample frames in the data chunk; a partial last frame is not counted.
-    [[nodiscard]] std::int64_t sampleFrameCount() const { return sampleFrameCount_; }
+    [[nodiscard]] std::int64_t sampleFrameCount() const override { return sampleFrameCount_; }
+    /// "WAVE, " and the sample format: "16-bit PCM", "32-bit float", with " (extensible)" when
+    /// the header is the extensible one.
+    [[nodiscard]] std::string formatDescription() const override;
     /// Sample frames not yet delivered.
     [[nodiscard]] std::int64_t framesRemaining() const {
         return sampleFrameCount_ - framesDelivered_;
@@ -122,7 +113,7 @@ class WaveFile {
 
     /// After a failed open or read: one plain sentence saying what is wrong, such as
     /// "no \"data\" chunk" or "unsupported sample width: 12 bits". Empty after a success.
-    [[nodiscard]] std::string_view errorText() const { return errorText_; }
+    [[nodiscard]] std::string_view errorText() const override { return errorText_; }
 
   private:
     [[nodiscard]] WaveStatus failOpen(WaveStatus status, std::string text);

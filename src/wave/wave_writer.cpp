@@ -1,25 +1,17 @@
 #include "wave/wave_writer.h"
 
 #include <array>
-#include <cerrno>
-#include <random>
 #include <system_error>
+#include <utility>
 #include <vector>
+
+#include "io/path_text.h"
+#include "pdb/byte_order.h"
 
 namespace zelvio {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 44;
-
-void storeLe16(std::uint8_t* bytes, std::uint16_t value) {
-    bytes[0] = static_cast<std::uint8_t>(value);
-    bytes[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void storeLe32(std::uint8_t* bytes, std::uint32_t value) {
-    storeLe16(bytes, static_cast<std::uint16_t>(value));
-    storeLe16(bytes + 2, static_cast<std::uint16_t>(value >> 16));
-}
 
 /// The canonical header of a mono 16-bit PCM file with dataBytes of samples.
 std::array<std::uint8_t, kHeaderBytes> headerFor(std::uint32_t sampleRate,
@@ -32,65 +24,28 @@ std::array<std::uint8_t, kHeaderBytes> headerFor(std::uint32_t sampleRate,
         }
     };
     id("RIFF");
-    storeLe32(at, 36 + dataBytes);
+    storeLittle32(at, 36 + dataBytes);
     at += 4;
     id("WAVE");
     id("fmt ");
-    storeLe32(at, 16);
-    storeLe16(at + 4, kWaveFormatPcm);
-    storeLe16(at + 6, 1);                // channels
-    storeLe32(at + 8, sampleRate);       // sample frames per second
-    storeLe32(at + 12, sampleRate * 2);  // bytes per second
-    storeLe16(at + 16, 2);               // bytes per sample frame
-    storeLe16(at + 18, 16);              // bits per sample
+    storeLittle32(at, 16);
+    storeLittle16(at + 4, kWaveFormatPcm);
+    storeLittle16(at + 6, 1);                // channels
+    storeLittle32(at + 8, sampleRate);       // sample frames per second
+    storeLittle32(at + 12, sampleRate * 2);  // bytes per second
+    storeLittle16(at + 16, 2);               // bytes per sample frame
+    storeLittle16(at + 18, 16);              // bits per sample
     at += 20;
     id("data");
-    storeLe32(at, dataBytes);
+    storeLittle32(at, dataBytes);
     return header;
 }
 
 }  // namespace
 
-WaveWriter::~WaveWriter() {
-    discard();
-}
-
 WaveStatus WaveWriter::fail(WaveStatus status, std::string text) {
     errorText_ = std::move(text);
     return status;
-}
-
-void WaveWriter::discard() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-        std::error_code ignored;
-        std::filesystem::remove(partPath_, ignored);
-    }
-}
-
-// The samples go to a file of a fresh name beside the target, created exclusively; only a
-// complete file is renamed over the target, so an existing file there is never lost to a run
-// that fails.
-std::FILE* WaveWriter::createPartFile(const std::filesystem::path& target) {
-    std::random_device device;
-    std::mt19937_64 random((static_cast<std::uint64_t>(device()) << 32) ^ device());
-    for (int attempt = 0; attempt < 32; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%016llx.part",
-                      static_cast<unsigned long long>(random()));
-        std::filesystem::path candidate = target;
-        candidate += suffix;
-        std::FILE* file = std::fopen(candidate.string().c_str(), "wbx");
-        if (file != nullptr) {
-            partPath_ = candidate;
-            return file;
-        }
-        if (errno != EEXIST) {
-            return nullptr;
-        }
-    }
-    return nullptr;
 }
 
 WaveStatus WaveWriter::open(const std::filesystem::path& path, std::uint32_t sampleRate) {
@@ -102,20 +57,20 @@ WaveStatus WaveWriter::open(const std::filesystem::path& path, std::uint32_t sam
     }
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        return fail(kWaveBadFile, "\"" + path.string() + "\" is a folder");
+        return fail(kWaveBadFile, quotedPath(path) + " is a folder");
     }
-    file_ = createPartFile(path);
-    if (file_ == nullptr) {
-        return fail(kWaveBadFile, "cannot create \"" + path.string() + "\"");
+    auto file = std::make_unique<AtomicFile>(path);
+    if (!file->open()) {
+        return fail(kWaveBadFile, "cannot create " + quotedPath(path));
     }
-    path_ = path;
+    file_ = std::move(file);
     sampleRate_ = sampleRate;
     samplesWritten_ = 0;
     failed_ = false;
     const auto header = headerFor(sampleRate, 0);
-    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size()) {
+    if (!file_->write(header.data(), header.size())) {
         failed_ = true;
-        return fail(kWaveBadFile, "cannot write \"" + path.string() + "\"");
+        return fail(kWaveBadFile, "cannot write " + quotedPath(path));
     }
     errorText_.clear();
     return kWaveOk;
@@ -134,11 +89,11 @@ WaveStatus WaveWriter::writeSamples(const std::int16_t* samples, std::size_t cou
     }
     std::vector<std::uint8_t> bytes(2 * count);
     for (std::size_t i = 0; i < count; ++i) {
-        storeLe16(bytes.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
+        storeLittle16(bytes.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
     }
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+    if (!file_->write(bytes.data(), bytes.size())) {
         failed_ = true;
-        return fail(kWaveBadFile, "cannot write \"" + path_.string() + "\"");
+        return fail(kWaveBadFile, "cannot write " + quotedPath(file_->target()));
     }
     samplesWritten_ += count;
     return kWaveOk;
@@ -148,26 +103,11 @@ WaveStatus WaveWriter::close() {
     if (file_ == nullptr) {
         return fail(kWaveUnsupported, "no file is open");
     }
-    bool ok = !failed_;
-    if (ok) {
-        const auto header = headerFor(sampleRate_, static_cast<std::uint32_t>(2 * samplesWritten_));
-        ok = std::fseek(file_, 0, SEEK_SET) == 0 &&
-             std::fwrite(header.data(), 1, header.size(), file_) == header.size();
-    }
-    if (!ok) {
-        discard();
-        return fail(kWaveBadFile, "cannot write \"" + path_.string() + "\"");
-    }
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    std::error_code error;
-    if (closed) {
-        std::filesystem::rename(partPath_, path_, error);
-    }
-    if (!closed || error) {
-        std::error_code ignored;
-        std::filesystem::remove(partPath_, ignored);
-        return fail(kWaveBadFile, "cannot write \"" + path_.string() + "\"");
+    const std::unique_ptr<AtomicFile> file = std::move(file_);
+    const auto header = headerFor(sampleRate_, static_cast<std::uint32_t>(2 * samplesWritten_));
+    // A failed file is discarded when it goes out of scope; the target stays as it was.
+    if (failed_ || !file->writeAt(0, header.data(), header.size()) || !file->commit()) {
+        return fail(kWaveBadFile, "cannot write " + quotedPath(file->target()));
     }
     errorText_.clear();
     return kWaveOk;

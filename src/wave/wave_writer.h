@@ -1,3 +1,4 @@
+#pragma once
 // Writing mono 16-bit PCM WAVE files.
 //
 //     WaveWriter writer;
@@ -7,17 +8,17 @@
 //
 // The file is the canonical 44-byte header ("RIFF", "WAVE", a 16-byte "fmt " chunk, "data")
 // followed by the samples, little-endian whatever the host's byte order. The sizes in the header
-// are written when the file is closed. The samples go to a scratch file beside the target, which
-// replaces the target only when the file is complete: a run that fails leaves no partial file and
-// keeps what was at the path before.
-#pragma once
+// are written when the file is closed. The file is written through an AtomicFile: it replaces the
+// target only when it is complete, so a run that fails leaves no partial file and keeps what was
+// at the path before.
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "io/atomic_file.h"
 #include "wave/wave_file.h"
 
 namespace zelvio {
@@ -31,7 +32,7 @@ class WaveWriter {
 
     WaveWriter() = default;
     /// Removes an unfinished file.
-    ~WaveWriter();
+    ~WaveWriter() = default;
     WaveWriter(const WaveWriter&) = delete;
     WaveWriter& operator=(const WaveWriter&) = delete;
 
@@ -57,15 +58,11 @@ class WaveWriter {
 
   private:
     WaveStatus fail(WaveStatus status, std::string text);
-    void discard();
-    std::FILE* createPartFile(const std::filesystem::path& target);
 
-    std::FILE* file_ = nullptr;
-    std::filesystem::path path_;      ///< the target
-    std::filesystem::path partPath_;  ///< where the file is written until it is complete
+    std::unique_ptr<AtomicFile> file_;  ///< the file being written, until close()
     std::uint32_t sampleRate_ = 0;
     std::uint64_t samplesWritten_ = 0;
-    bool failed_ = false;
+    bool failed_ = false;  ///< a write failed or would pass kMaxDataBytes
     std::string errorText_;
 };
 

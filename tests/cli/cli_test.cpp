@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "command_runner.h"
+#include "support/command_runner.h"
 #include "support/database_bytes.h"
 #include "support/wave_builder.h"
 
@@ -27,7 +27,7 @@ Bytes shortWave(std::uint32_t rate, std::size_t samples) {
                                                zelvio::test_support::pcm16Bytes(pcm));
 }
 
-TEST(ZelvioCommand, convertsWithDefaultNameAndTitle) {
+TEST(ZelvioCommand, ConvertsWithDefaultNameAndTitle) {
     TempDirectory dir;
     dir.write("memo.wav", shortWave(8000, 8000));
     const CommandRun run = zelvio(dir, "convert memo.wav");
@@ -39,7 +39,7 @@ TEST(ZelvioCommand, convertsWithDefaultNameAndTitle) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data())), "memo");
 }
 
-TEST(ZelvioCommand, quietPrintsNothingAndOptionsReachTheDatabase) {
+TEST(ZelvioCommand, QuietPrintsNothingAndOptionsReachTheDatabase) {
     TempDirectory dir;
     dir.write("in.wav", shortWave(8000, 8000));
     const CommandRun run = zelvio(dir,
@@ -53,7 +53,7 @@ TEST(ZelvioCommand, quietPrintsNothingAndOptionsReachTheDatabase) {
     EXPECT_EQ(zelvio::test_support::be16(file, 230 + 12), 5u);  // 2-bit ADPCM
 }
 
-TEST(ZelvioCommand, keepsAnExistingOutputUnlessForced) {
+TEST(ZelvioCommand, KeepsAnExistingOutputUnlessForced) {
     TempDirectory dir;
     dir.write("in.wav", shortWave(8000, 4000));
     dir.write("in.pdb", Bytes{'o', 'l', 'd'});
@@ -66,7 +66,7 @@ TEST(ZelvioCommand, keepsAnExistingOutputUnlessForced) {
     EXPECT_GT(readFileBytes(dir.path() / "in.pdb").size(), 262u);
 }
 
-TEST(ZelvioCommand, reportsFailuresWithTheJobsMessage) {
+TEST(ZelvioCommand, ReportsFailuresWithTheJobsMessage) {
     TempDirectory dir;
     dir.write("bad.wav", Bytes(50, 'x'));
     const CommandRun run = zelvio(dir, "convert bad.wav");
@@ -76,7 +76,7 @@ TEST(ZelvioCommand, reportsFailuresWithTheJobsMessage) {
     EXPECT_FALSE(fs::exists(dir.path() / "bad.pdb"));
 }
 
-TEST(ZelvioCommand, usageErrorsExitWithTwo) {
+TEST(ZelvioCommand, UsageErrorsExitWithTwo) {
     TempDirectory dir;
     dir.write("in.wav", shortWave(8000, 400));
     for (const char* arguments : {"", "convert", "convert in.wav --bits 5", "convert in.wav --nope",
@@ -87,7 +87,7 @@ TEST(ZelvioCommand, usageErrorsExitWithTwo) {
     EXPECT_FALSE(fs::exists(dir.path() / "in.pdb"));
 }
 
-TEST(ZelvioCommand, helpAndVersion) {
+TEST(ZelvioCommand, HelpAndVersion) {
     TempDirectory dir;
     CommandRun run = zelvio(dir, "--version");
     EXPECT_EQ(run.status, 0);
@@ -102,7 +102,7 @@ TEST(ZelvioCommand, helpAndVersion) {
 
 // 21 min 20 s of input: at 8 bits the 199 stream records hold 199 x 318 Frames (21:05), so the
 // end is cut, what fits is saved, and the command says how much was kept.
-TEST(ZelvioCommand, aFullDatabaseIsSavedCutAndExitsWithThree) {
+TEST(ZelvioCommand, AFullDatabaseIsSavedCutAndExitsWithThree) {
     TempDirectory dir;
     dir.write("long.wav", shortWave(1000, 1280 * 1000));
     const CommandRun run = zelvio(dir, "convert long.wav -q");

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "coding/adpcm.h"
+#include "coding/pcm8.h"
 #include "coding/voice_activity_detector.h"
-#include "command_runner.h"
 #include "job/conversion_job.h"
 #include "resample/resampler.h"
+#include "support/command_runner.h"
 #include "support/database_bytes.h"
 #include "support/wave_builder.h"
 #include "wave/wave_file.h"
@@ -92,10 +93,10 @@ Reconstruction reconstruct(const fs::path& input, int bits, bool detection) {
     const double factor = 10000.0 / wave.sampleRate();
     const auto outputCount =
         static_cast<std::int64_t>(static_cast<double>(mono.size()) * factor) + 1;
-    zelvio::MemorySource source(mono);
-    zelvio::MemorySink sink;
-    EXPECT_EQ(zelvio::resampleFile(factor, true, source, sink,
-                                   static_cast<std::int64_t>(mono.size()), outputCount, true, true)
+    zelvio::MemoryMonoSource source(mono);
+    zelvio::MemoryMonoSink sink;
+    EXPECT_EQ(zelvio::resampleFile(factor, source, sink, static_cast<std::int64_t>(mono.size()),
+                                   outputCount)
                   .status,
               zelvio::kResampleOk);
 
@@ -113,8 +114,7 @@ Reconstruction reconstruct(const fs::path& input, int bits, bool detection) {
             ++result.silenceChunks;
         } else if (bits == 8) {
             for (int i = 0; i < 200; ++i) {
-                decoded[i] = static_cast<std::int16_t>(
-                    static_cast<std::int8_t>(zelvio::pcm8Code(frame[i])) * 256);
+                decoded[i] = zelvio::pcm8Sample(zelvio::pcm8Code(frame[i]));
             }
         } else {
             encoder.encodeFrame(frame, coded.data(), 200, static_cast<std::int16_t>(bits),
@@ -132,7 +132,7 @@ std::int64_t jsonNumber(const std::string& text, const std::string& key, std::si
     return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + key.size() + 4);
 }
 
-TEST(ZelvioReadback, decodingWhatTheJobWroteGivesTheEncodersReconstructionAtEveryMode) {
+TEST(ZelvioReadback, DecodingWhatTheJobWroteGivesTheEncodersReconstructionAtEveryMode) {
     TempDirectory dir;
     const fs::path input = dir.write("in.wav", burstsAndPauses());
     for (int bits : {8, 4, 3, 2}) {
@@ -177,7 +177,7 @@ TEST(ZelvioReadback, decodingWhatTheJobWroteGivesTheEncodersReconstructionAtEver
     }
 }
 
-TEST(ZelvioReadback, infoShowsTheHeaderTheFormatAndEachRecord) {
+TEST(ZelvioReadback, InfoShowsTheHeaderTheFormatAndEachRecord) {
     TempDirectory dir;
     const fs::path vectors = fs::path(ZELVIO_TEST_DATA) / "vectors";
     const CommandRun run =
@@ -200,7 +200,7 @@ TEST(ZelvioReadback, infoShowsTheHeaderTheFormatAndEachRecord) {
     }
 }
 
-TEST(ZelvioReadback, infoJsonEscapesTextsAndListsEveryRecord) {
+TEST(ZelvioReadback, InfoJsonEscapesTextsAndListsEveryRecord) {
     TempDirectory dir;
     dir.write("in.wav", burstsAndPauses());
     ASSERT_EQ(
@@ -217,7 +217,7 @@ TEST(ZelvioReadback, infoJsonEscapesTextsAndListsEveryRecord) {
     EXPECT_EQ(run.out.substr(run.out.size() - 2), "}\n");
 }
 
-TEST(ZelvioReadback, infoJsonKeepsUtf8FileNamesAndReplacesBytesThatAreNot) {
+TEST(ZelvioReadback, InfoJsonKeepsUtf8FileNamesAndReplacesBytesThatAreNot) {
     TempDirectory dir;
     dir.write("in.wav", burstsAndPauses());
     ASSERT_EQ(zelvio(dir, "convert in.wav -q").status, 0);
@@ -240,7 +240,7 @@ TEST(ZelvioReadback, infoJsonKeepsUtf8FileNamesAndReplacesBytesThatAreNot) {
     }
 }
 
-TEST(ZelvioReadback, decodeWritesBesideTheInputAndKeepsAnExistingFileUnlessForced) {
+TEST(ZelvioReadback, DecodeWritesBesideTheInputAndKeepsAnExistingFileUnlessForced) {
     TempDirectory dir;
     dir.write("memo.wav", burstsAndPauses());
     ASSERT_EQ(zelvio(dir, "convert memo.wav -q --bits 4 --vad").status, 0);
@@ -262,7 +262,27 @@ TEST(ZelvioReadback, decodeWritesBesideTheInputAndKeepsAnExistingFileUnlessForce
     EXPECT_EQ(readFileBytes(dir.path() / "memo.wav").size(), 44u + 120 * 400);
 }
 
-TEST(ZelvioReadback, aDamagedDatabaseExitsWithOneAndSaysWhere) {
+// A folder takes names of up to 255 bytes; convert and decode both write beside their target,
+// so each needs room for its temporary name next to a long one.
+TEST(ZelvioReadback, ConvertAndDecodeWriteTargetsWithLongNames) {
+    TempDirectory dir;
+    dir.write("in.wav", burstsAndPauses());
+    for (const std::size_t length : {240u, 255u}) {
+        SCOPED_TRACE(length);
+        const std::string database = std::string(length - 4, 'd') + ".pdb";
+        const std::string wave = std::string(length - 4, 'w') + ".wav";
+        CommandRun run = zelvio(dir, "convert in.wav -q -f -o " + database);
+        ASSERT_EQ(run.status, 0) << run.err;
+        run = zelvio(dir, "decode " + database + " -q -f -o " + wave);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(readFileBytes(dir.path() / wave).size(), 44u + 120 * 400);
+        fs::remove(dir.path() / database);
+        fs::remove(dir.path() / wave);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+}
+
+TEST(ZelvioReadback, ADamagedDatabaseExitsWithOneAndSaysWhere) {
     TempDirectory dir;
     dir.write("in.wav", burstsAndPauses());
     ASSERT_EQ(zelvio(dir, "convert in.wav -q --bits 2").status, 0);
@@ -285,7 +305,7 @@ TEST(ZelvioReadback, aDamagedDatabaseExitsWithOneAndSaysWhere) {
     EXPECT_TRUE(contains(missing.err, "nothing.pdb")) << missing.err;
 }
 
-TEST(ZelvioReadback, usageErrorsExitWithTwo) {
+TEST(ZelvioReadback, UsageErrorsExitWithTwo) {
     TempDirectory dir;
     for (const char* arguments :
          {"info", "decode", "decode a.pdb --bits 4", "info a.pdb b.pdb", "decode a.pdb -o"}) {

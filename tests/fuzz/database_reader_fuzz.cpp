@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "pdb/database_decoder.h"
 #include "pdb/database_reader.h"
+#include "readback/database_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     zelvio::DatabaseReader reader;
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The last byte picks silence as zeros or as noise, so both ways are exercised.
     const bool comfortNoise = size > 0 && (data[size - 1] & 1) != 0;
     zelvio::DatabaseDecoder decoder(reader, {.comfortNoise = comfortNoise});
-    std::array<std::int16_t, zelvio::DatabaseDecoder::kFrameSamples> frame{};
+    std::array<std::int16_t, zelvio::kFrameSamples> frame{};
     while (decoder.nextFrame(frame.data())) {
     }
     if (decoder.framesDecoded() != reader.totalChunks()) {

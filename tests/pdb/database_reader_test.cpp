@@ -11,20 +11,19 @@
 
 #include "pdb/byte_order.h"
 #include "pdb/palm_database.h"
-#include "pdb_test_support.h"
 #include "support/database_bytes.h"
+#include "support/database_image.h"
+#include "support/status_texts.h"
 
 namespace zelvio {
 namespace {
 
-using pdb_test::Bytes;
-using pdb_test::ScratchFolder;
+using test_support::Bytes;
+using test_support::TempDirectory;
 
-/// Saves db and gives back the file's bytes.
+/// The bytes of the file db writes.
 Bytes saved(PalmDatabase& db) {
-    ScratchFolder folder;
-    EXPECT_EQ(db.save(folder / "db.pdb"), kDbOk);
-    return pdb_test::readFile(folder / "db.pdb");
+    return test_support::imageBytes(db);
 }
 
 /// Record 1 full of 318 8-bit audio chunks, record 2 with a 319th and three silence chunks
@@ -59,7 +58,7 @@ std::uint32_t get32(const Bytes& file, std::size_t at) {
     return loadBig32(file.data() + at);
 }
 
-TEST(DatabaseReader, readsBackWhatTheImageWrote) {
+TEST(DatabaseReader, ReadsBackWhatTheImageWrote) {
     const Bytes file = twoStreamRecords();
     DatabaseReader reader;
     ASSERT_EQ(reader.parse(file), kReadOk) << reader.errorText();
@@ -99,7 +98,7 @@ TEST(DatabaseReader, readsBackWhatTheImageWrote) {
     EXPECT_FALSE(walker.next(chunk));
 }
 
-TEST(DatabaseReader, agreesWithAnIndependentWalkOfEveryReferenceDatabase) {
+TEST(DatabaseReader, AgreesWithAnIndependentWalkOfEveryReferenceDatabase) {
     const std::filesystem::path folder = std::filesystem::path(ZELVIO_TEST_DATA) / "vectors";
     int databases = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -110,7 +109,7 @@ TEST(DatabaseReader, agreesWithAnIndependentWalkOfEveryReferenceDatabase) {
         ++databases;
         DatabaseReader reader;
         ASSERT_EQ(reader.open(entry.path()), kReadOk) << reader.errorText();
-        const Bytes file = pdb_test::readFile(entry.path());
+        const Bytes file = test_support::readFileBytes(entry.path());
         const test_support::StreamSummary walk =
             test_support::walkStream(file, reader.streamFormat().codec);
         EXPECT_EQ(reader.totalChunks(), walk.audioChunks + walk.silenceChunks);
@@ -121,7 +120,7 @@ TEST(DatabaseReader, agreesWithAnIndependentWalkOfEveryReferenceDatabase) {
     EXPECT_EQ(databases, 12);
 }
 
-TEST(DatabaseReader, acceptsTwoFillerBytesAfterTheRecordList) {
+TEST(DatabaseReader, AcceptsTwoFillerBytesAfterTheRecordList) {
     const Bytes plain = twoStreamRecords();
     Bytes padded(plain.begin(), plain.begin() + 102);
     padded.push_back(0);
@@ -137,7 +136,7 @@ TEST(DatabaseReader, acceptsTwoFillerBytesAfterTheRecordList) {
     EXPECT_EQ(reader.streamRecords()[1].offset, kRecord2 + 2);
 }
 
-TEST(DatabaseReader, followsTheChainRatherThanTheIndexOrder) {
+TEST(DatabaseReader, FollowsTheChainRatherThanTheIndexOrder) {
     // Three stream records whose chain runs 1 -> 3 -> 2.
     PalmDatabase db;
     ASSERT_EQ(db.create("Chain", "", "", 1), kDbOk);
@@ -168,7 +167,7 @@ struct DamagedFile {
     const char* message;  ///< a part of the error text, naming the record and offset
 };
 
-TEST(DatabaseReader, refusesEveryKindOfDamageWithAMessageNamingRecordAndOffset) {
+TEST(DatabaseReader, RefusesEveryKindOfDamageWithAMessageNamingRecordAndOffset) {
     const DamagedFile cases[] = {
         {"shorter than its header", [](Bytes& f) { f.resize(77); }, kReadBadLayout,
          "the file is 77 bytes long, shorter than the 78-byte database header"},
@@ -273,7 +272,7 @@ TEST(DatabaseReader, refusesEveryKindOfDamageWithAMessageNamingRecordAndOffset) 
     }
 }
 
-TEST(DatabaseReader, refusesEveryTruncationOfASmallDatabase) {
+TEST(DatabaseReader, RefusesEveryTruncationOfASmallDatabase) {
     PalmDatabase db;
     ASSERT_EQ(db.create("Small", "", "", 1), kDbOk);
     db.startStream(1, 10000, 20, 2, static_cast<std::uint16_t>(CodecCode::Adpcm3), 200);
@@ -294,12 +293,18 @@ TEST(DatabaseReader, refusesEveryTruncationOfASmallDatabase) {
     }
 }
 
-TEST(DatabaseReader, reportsAFileThatCannotBeRead) {
-    ScratchFolder folder;
+TEST(DatabaseReader, ReportsAFileThatCannotBeRead) {
+    TempDirectory folder;
     DatabaseReader reader;
     EXPECT_EQ(reader.open(folder / "missing.pdb"), kReadCannotOpen);
     EXPECT_NE(reader.errorText().find("missing.pdb"), std::string_view::npos);
     EXPECT_EQ(reader.open(folder.path()), kReadCannotOpen);
+}
+
+TEST(ReadStatusText, NamesEveryStatus) {
+    test_support::expectDistinctStatusTexts(
+        readStatusText, {kReadOk, kReadCannotOpen, kReadBadLayout, kReadWrongKind, kReadBadRecord,
+                         kReadBadStream, kReadBadChunks});
 }
 
 }  // namespace

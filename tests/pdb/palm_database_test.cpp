@@ -7,14 +7,13 @@
 #include <string>
 #include <string_view>
 
-#include "pdb/pdb_test_support.h"
+#include "support/database_image.h"
+#include "support/status_texts.h"
 
 namespace zelvio {
 namespace {
 
-using pdb_test::Bytes;
-using pdb_test::readFile;
-using pdb_test::ScratchFolder;
+using test_support::Bytes;
 
 /// bytes with values placed at offset.
 void put(Bytes& bytes, std::size_t offset, std::initializer_list<std::uint8_t> values) {
@@ -22,9 +21,7 @@ void put(Bytes& bytes, std::size_t offset, std::initializer_list<std::uint8_t> v
 }
 
 Bytes saved(PalmDatabase& db) {
-    ScratchFolder folder;
-    EXPECT_EQ(db.save(folder / "out.pdb"), kDbOk);
-    return readFile(folder / "out.pdb");
+    return test_support::imageBytes(db);
 }
 
 TEST(PalmDatabase, CreatedDatabaseWithAnEmptyStreamIsThe262ByteFileByteForByte) {
@@ -159,6 +156,12 @@ TEST(PalmDatabase, WriteRecordRefusesBytesPastTheRecordsEnd) {
     EXPECT_EQ(PalmDatabase::writeRecord(record, 2, source, 2), kDbOk);
     EXPECT_EQ(record.data()[0] + record.data()[1], 0);
     EXPECT_EQ(record.data()[3], 2);
+}
+
+TEST(DbStatusText, NamesEveryStatus) {
+    test_support::expectDistinctStatusTexts(
+        dbStatusText, {kDbOk, kDbCannotCreate, kDbMemoryFull, kDbNullPointer, kDbIndexOutOfRange,
+                       kDbRecordNotFound});
 }
 
 }  // namespace

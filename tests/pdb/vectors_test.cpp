@@ -8,14 +8,13 @@
 
 #include "pdb/byte_order.h"
 #include "pdb/palm_database.h"
-#include "pdb/pdb_test_support.h"
+#include "support/database_image.h"
 
 namespace zelvio {
 namespace {
 
-using pdb_test::Bytes;
-using pdb_test::readFile;
-using pdb_test::ScratchFolder;
+using test_support::Bytes;
+using test_support::readFileBytes;
 
 std::string_view text(const std::uint8_t* field, std::size_t capacity) {
     const char* start = reinterpret_cast<const char*>(field);
@@ -26,7 +25,7 @@ class ReferenceDatabase : public testing::TestWithParam<const char*> {};
 
 TEST_P(ReferenceDatabase, IsRebuiltByteForByteFromItsOwnContents) {
     const Bytes reference =
-        readFile(std::filesystem::path(ZELVIO_TEST_DATA) / "vectors" / GetParam());
+        readFileBytes(std::filesystem::path(ZELVIO_TEST_DATA) / "vectors" / GetParam());
     ASSERT_GT(reference.size(), 78u + 16 + 136 + 32);
     const std::uint16_t numRecords = loadBig16(&reference[76]);
     auto recordAt = [&](std::uint16_t index) { return loadBig32(&reference[78 + 8 * index]); };
@@ -61,9 +60,7 @@ TEST_P(ReferenceDatabase, IsRebuiltByteForByteFromItsOwnContents) {
     }
     EXPECT_GT(chunks, 0u);
 
-    ScratchFolder folder;
-    ASSERT_EQ(db.save(folder / "rebuilt.pdb"), kDbOk);
-    EXPECT_EQ(readFile(folder / "rebuilt.pdb"), reference);
+    EXPECT_EQ(test_support::imageBytes(db), reference);
 }
 
 INSTANTIATE_TEST_SUITE_P(Vectors, ReferenceDatabase,

@@ -34,6 +34,10 @@ const LowpassFilter& runFilter() {
     return filter;
 }
 
+Interpolation interpolationOf(bool on) {
+    return on ? Interpolation::Linear : Interpolation::None;
+}
+
 std::int64_t jobOutputCount(std::int64_t inputCount, double factor) {
     return static_cast<std::int64_t>(static_cast<double>(inputCount) * factor) + 1;
 }
@@ -41,10 +45,10 @@ std::int64_t jobOutputCount(std::int64_t inputCount, double factor) {
 std::vector<std::int16_t> literalRun(double factor, const std::vector<std::int16_t>& input,
                                      std::int64_t outputCount, const LowpassFilter& filter,
                                      bool interpolate) {
-    MemorySource source(input);
-    MemorySink sink;
-    const ResampleResult result =
-        resampleStream(factor, source, sink, std::ssize(input), outputCount, interpolate, filter);
+    MemoryMonoSource source(input);
+    MemoryMonoSink sink;
+    const ResampleResult result = resampleStream(factor, source, sink, std::ssize(input),
+                                                 outputCount, filter, interpolationOf(interpolate));
     EXPECT_EQ(result.status, kResampleOk);
     return sink.samples();
 }
@@ -73,7 +77,8 @@ std::vector<std::int16_t> fastRun(const ResamplePlan& plan, const std::vector<st
 ResamplePlan makePlan(double factor, const LowpassFilter& filter, bool interpolate,
                       PlanOptions options = {}) {
     ResamplePlan plan;
-    EXPECT_EQ(ResamplePlan::build(factor, filter, interpolate, plan, options), kResampleOk);
+    EXPECT_EQ(ResamplePlan::build(factor, filter, interpolationOf(interpolate), plan, options),
+              kResampleOk);
     return plan;
 }
 
@@ -318,14 +323,14 @@ TEST(ResamplePlan, KeepsTablesSmallAndFallsBackBeyondTheBudget) {
 
 TEST(ResamplePlan, RefusesWhatTheEngineRefuses) {
     ResamplePlan plan;
-    EXPECT_EQ(ResamplePlan::build(10000.0 / 612, runFilter(), true, plan),
+    EXPECT_EQ(ResamplePlan::build(10000.0 / 612, runFilter(), Interpolation::Linear, plan),
               kResampleUnsupportedFactor);
-    EXPECT_EQ(ResamplePlan::build(10000.0 / 617576, runFilter(), true, plan),
+    EXPECT_EQ(ResamplePlan::build(10000.0 / 617576, runFilter(), Interpolation::Linear, plan),
               kResampleUnsupportedFactor);
     EXPECT_FALSE(plan.valid());
     LowpassFilter narrow = runFilter();
     narrow.tapCount = 13;  // history for 13 taps, reach of 65
-    EXPECT_EQ(ResamplePlan::build(1.0, narrow, true, plan), kResampleBadFilter);
+    EXPECT_EQ(ResamplePlan::build(1.0, narrow, Interpolation::Linear, plan), kResampleBadFilter);
     std::vector<std::int16_t> out(4);
     ResampleScratch scratch;
     EXPECT_EQ(computeOutputs(plan, {}, 0, out, KernelPath::kAuto, scratch), kResampleBadFilter);

@@ -46,38 +46,24 @@ TEST(StepValues, AreTheRoundedFixedPointFactors) {
     }
 }
 
-TEST(UpsampleBlock, AtFactorOneSumsTheWholeSampleCoefficients) {
-    const std::vector<std::int16_t> buffer = withHistory(noise(300, 7, 20000), kHistory);
-    std::vector<std::int16_t> output(300);
-    std::uint32_t time = kHistory * 32768;
-    ASSERT_EQ(upsampleBlock(buffer, output, 1.0, time, 300, kRunGain, designedFilter(), true),
-              300u);
-    EXPECT_EQ(time, (kHistory + 300) * 32768);
-
-    const auto& c = designedFilter().coefficients;
-    for (int k = 0; k < 300; ++k) {
-        std::int32_t sum = 0;
-        for (int j = -31; j <= 31; ++j) {
-            const int at = static_cast<int>(kHistory) + k - j;
-            sum += (c[256 * static_cast<std::size_t>(std::abs(j))] * buffer[at] + 8192) >> 14;
-        }
-        const std::int32_t v = ((sum >> 2) * kRunGain + 4096) >> 13;
-        ASSERT_EQ(output[k], std::clamp(v, -32768, 32767)) << "output " << k;
-    }
-}
-
 TEST(Kernels, StopAtTheFirstInstantPastTheBlock) {
     const std::vector<std::int16_t> buffer(kBufferLength, 1000);
     std::vector<std::int16_t> output(100, 5);
     std::uint32_t time = kHistory * 32768 + 123;
     // A block that is already over produces nothing and leaves the time alone.
-    EXPECT_EQ(upsampleBlock(buffer, output, 1.0, time, 0, kRunGain, designedFilter(), true), 0u);
-    EXPECT_EQ(downsampleBlock(buffer, output, 0.5, time, 0, kRunGain, designedFilter(), true), 0u);
+    EXPECT_EQ(upsampleBlock(buffer, output, 1.0, time, 0, kRunGain, designedFilter(),
+                            Interpolation::Linear),
+              0u);
+    EXPECT_EQ(downsampleBlock(buffer, output, 0.5, time, 0, kRunGain, designedFilter(),
+                              Interpolation::Linear),
+              0u);
     EXPECT_EQ(time, kHistory * 32768 + 123);
     EXPECT_EQ(output, std::vector<std::int16_t>(100, 5));
     // Instants at 0, 26214, ... below 10 x 32768 = 327680: 13 of them (12 x 26214 = 314568).
     time = kHistory * 32768;
-    EXPECT_EQ(upsampleBlock(buffer, output, 1.25, time, 10, kRunGain, designedFilter(), true), 13u);
+    EXPECT_EQ(upsampleBlock(buffer, output, 1.25, time, 10, kRunGain, designedFilter(),
+                            Interpolation::Linear),
+              13u);
     EXPECT_EQ(time, kHistory * 32768 + 13 * 26214);
 }
 
@@ -88,16 +74,16 @@ TEST(SumWing, GivesTheCentreToTheLeftWingAlone) {
     std::vector<std::int16_t> buffer(161, 0);
     buffer[80] = 16384;
     const std::int16_t* impulse = buffer.data() + 80;
-    EXPECT_EQ(sumWing(f, true, impulse, 0, -1), f.coefficients[0]);
-    EXPECT_EQ(sumWing(f, true, impulse, 0, +1), f.coefficients[256]);
+    EXPECT_EQ(sumWing(f, Interpolation::Linear, impulse, 0, -1), f.coefficients[0]);
+    EXPECT_EQ(sumWing(f, Interpolation::Linear, impulse, 0, +1), f.coefficients[256]);
     // Phase 128 is entry 1 with no fraction left over.
-    EXPECT_EQ(sumWing(f, true, impulse, 128, +1), f.coefficients[1]);
+    EXPECT_EQ(sumWing(f, Interpolation::Linear, impulse, 128, +1), f.coefficients[1]);
     // Phase 64 lies halfway between entries 0 and 1: 32767 - 1/2, rounded down by the shift.
-    EXPECT_EQ(sumWing(f, true, impulse, 64, -1), 32766);
-    EXPECT_EQ(sumWing(f, false, impulse, 64, -1), 32767);
+    EXPECT_EQ(sumWing(f, Interpolation::Linear, impulse, 64, -1), 32766);
+    EXPECT_EQ(sumWing(f, Interpolation::None, impulse, 64, -1), 32767);
     // The stretched wing at phase 0 also starts one step out on the right.
-    EXPECT_EQ(sumWingScaled(f, true, impulse, 0, -1, 16384), f.coefficients[0]);
-    EXPECT_EQ(sumWingScaled(f, true, impulse, 0, +1, 16384), f.coefficients[128]);
+    EXPECT_EQ(sumWingScaled(f, Interpolation::Linear, impulse, 0, -1, 16384), f.coefficients[0]);
+    EXPECT_EQ(sumWingScaled(f, Interpolation::Linear, impulse, 0, +1, 16384), f.coefficients[128]);
 }
 
 TEST(Kernels, WithInterpolationOffUseTheTableEntryUnchanged) {
@@ -110,16 +96,16 @@ TEST(Kernels, WithInterpolationOffUseTheTableEntryUnchanged) {
         const std::size_t history = factor >= 1 ? kHistory : 155;
         const std::vector<std::int16_t> buffer = withHistory(input, history);
         const std::uint16_t gain = factor >= 1 ? kRunGain : 3423;
-        const auto run = [&](const LowpassFilter& filter, bool interpolate) {
+        const auto run = [&](const LowpassFilter& filter, Interpolation interpolation) {
             std::vector<std::int16_t> output(4000);
             std::uint32_t time = static_cast<std::uint32_t>(history) * 32768;
             const auto block = factor >= 1 ? upsampleBlock : downsampleBlock;
-            output.resize(block(buffer, output, factor, time, 2500, gain, filter, interpolate));
+            output.resize(block(buffer, output, factor, time, 2500, gain, filter, interpolation));
             return output;
         };
-        const std::vector<std::int16_t> off = run(designedFilter(), false);
-        EXPECT_EQ(off, run(flat, true));
-        EXPECT_NE(off, run(designedFilter(), true));
+        const std::vector<std::int16_t> off = run(designedFilter(), Interpolation::None);
+        EXPECT_EQ(off, run(flat, Interpolation::Linear));
+        EXPECT_NE(off, run(designedFilter(), Interpolation::Linear));
     }
 }
 
@@ -138,7 +124,8 @@ TEST(Kernels, ClampFullScaleSumsToSixteenBits) {
         }
         std::vector<std::int16_t> output(1);
         std::uint32_t time = centre * 32768;
-        ASSERT_EQ(upsampleBlock(buffer, output, 1.0, time, 1, kRunGain, designedFilter(), true),
+        ASSERT_EQ(upsampleBlock(buffer, output, 1.0, time, 1, kRunGain, designedFilter(),
+                                Interpolation::Linear),
                   1u);
         EXPECT_EQ(output[0], sign > 0 ? 32767 : -32768);
     }
@@ -229,9 +216,9 @@ TEST(Kernels, KeepEveryIntermediateOfTheRunFilterWithin32Bits) {
     EXPECT_LT(worst.wingPair, limit);
     EXPECT_LT(worst.scaled, limit);
     // Pinned: a faster kernel must not rely on more headroom than this.
-    EXPECT_EQ(worst.product, 1073700864);  // |32767 x -32768 + 8192|, just under 2^30
-    EXPECT_EQ(worst.wingPair, 8930426);
-    EXPECT_EQ(worst.scaled, 650691701);
+    EXPECT_EQ(worst.product, kMaxRunProduct);  // |32767 x -32768 + 8192|, just under 2^30
+    EXPECT_EQ(worst.wingPair, kMaxRunWingPair);
+    EXPECT_EQ(worst.scaled, kMaxRunScaledSum);
 }
 
 }  // namespace

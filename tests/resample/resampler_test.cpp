@@ -5,19 +5,20 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <span>
 #include <vector>
 
 #include "resample/kernels.h"
 
 #include "designed_filter.h"
+#include "literal_oracle.h"
+#include "support/status_texts.h"
 
 namespace zelvio {
 namespace {
 
 using test_support::designedFilter;
+using test_support::literalOutputSample;
 using test_support::noise;
 
 struct RunOutput {
@@ -26,52 +27,20 @@ struct RunOutput {
 };
 
 RunOutput runFile(double factor, std::span<const std::int16_t> stream, std::int64_t inputCount,
-                  std::int64_t maxOutputCount, bool design = true, bool large = true) {
-    MemorySource source(stream);
-    MemorySink sink;
+                  std::int64_t maxOutputCount, ResampleFilter filter = ResampleFilter::Designed) {
+    MemoryMonoSource source(stream);
+    MemoryMonoSink sink;
     const ResampleResult result =
-        resampleFile(factor, design, source, sink, inputCount, maxOutputCount, true, large);
+        resampleFile(factor, source, sink, inputCount, maxOutputCount, {.filter = filter});
     return {result, sink.samples()};
 }
 
+// The lowest and highest input rates the designed filter converts to 10000 Hz.
+constexpr double kLowestRate = 613;
+constexpr double kHighestRate = 617575;
+
 std::int64_t jobOutputCount(std::int64_t inputCount, double factor) {
     return static_cast<std::int64_t>(static_cast<double>(inputCount) * factor) + 1;
-}
-
-// Output sample k evaluated directly: the kernel at input position k x timeStep / 32768 over the
-// input extended with zeros on both sides, with no buffers or blocks involved.
-std::int16_t referenceSample(const std::vector<std::int16_t>& input, const LowpassFilter& f,
-                             double factor, std::int64_t gain, std::int64_t k) {
-    const auto x = [&](std::int64_t i) -> std::int32_t {
-        return i >= 0 && i < std::ssize(input) ? input[static_cast<std::size_t>(i)] : 0;
-    };
-    const auto tableAt = [&](std::uint32_t position128) {
-        const std::uint32_t e = position128 >> 7;
-        return f.coefficients[e] +
-               ((f.differences[e] * static_cast<std::int32_t>(position128 & 127)) >> 7);
-    };
-    // Positions in 1/128 of a table entry; one input sample is `step` of them away.
-    const bool stretched = factor < 1.0;
-    const std::uint32_t step = stretched ? coefficientStepFor(factor) : 256 * 128;
-    const auto wing = [&](std::int64_t first, int direction, std::uint32_t phase, bool right) {
-        std::uint32_t position = (phase * step) >> 15;  // unstretched, this is the phase itself
-        const std::uint32_t limit = right ? f.wingLength - 1u : f.wingLength;
-        if (right && phase == 0) {
-            position += step;
-        }
-        std::int32_t sum = 0;
-        for (std::int64_t j = 0; (position >> 7) < limit; ++j, position += step) {
-            sum += (tableAt(position) * x(first + direction * j) + 8192) >> 14;
-        }
-        return sum;
-    };
-    const std::uint64_t time = static_cast<std::uint64_t>(k) * timeStepFor(factor);
-    const auto i = static_cast<std::int64_t>(time >> 15);
-    const auto phase = static_cast<std::uint32_t>(time & 0x7FFF);
-    const std::int32_t sum =
-        wing(i, -1, phase, false) + wing(i + 1, +1, (32768 - phase) & 0x7FFF, true);
-    const std::int64_t v = ((sum >> 2) * gain + 4096) >> 13;
-    return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, -32768, 32767));
 }
 
 TEST(RunValues, FollowTheInputRateAndTheFilterLength) {
@@ -105,10 +74,10 @@ TEST(CheckFactor, AcceptsExactlyTheDocumentedInputRates) {
         ResampleStatus status;
     };
     const Case cases[] = {
-        {10000.0 / (kMinInputRate - 1), kResampleUnsupportedFactor},  // a block of 65536 outputs
-        {10000.0 / kMinInputRate, kResampleOk},
-        {10000.0 / kMaxInputRate, kResampleOk},
-        {10000.0 / (kMaxInputRate + 1), kResampleUnsupportedFactor},  // history of 2048
+        {10000.0 / (kLowestRate - 1), kResampleUnsupportedFactor},  // a block of 65536 outputs
+        {10000.0 / kLowestRate, kResampleOk},
+        {10000.0 / kHighestRate, kResampleOk},
+        {10000.0 / (kHighestRate + 1), kResampleUnsupportedFactor},  // history of 2048
         {0.0, kResampleUnsupportedFactor},
         {-1.0, kResampleUnsupportedFactor},
         {std::nan(""), kResampleUnsupportedFactor},
@@ -118,9 +87,9 @@ TEST(CheckFactor, AcceptsExactlyTheDocumentedInputRates) {
         SCOPED_TRACE(c.factor);
         EXPECT_EQ(checkFactor(c.factor), c.status);
     }
-    EXPECT_EQ(computeRunValues(10000.0 / kMinInputRate, 15097, 65).maxBlockOutput, 65406u);
+    EXPECT_EQ(computeRunValues(10000.0 / kLowestRate, 15097, 65).maxBlockOutput, 65406u);
     // A shorter filter needs less history, so it reaches further down.
-    EXPECT_EQ(checkFactor(10000.0 / (kMaxInputRate + 1), 13), kResampleOk);
+    EXPECT_EQ(checkFactor(10000.0 / (kHighestRate + 1), 13), kResampleOk);
 }
 
 TEST(ResampleFile, WritesExactlyTheRequestedCountAndNothingForFewerThanTwoInputs) {
@@ -188,21 +157,21 @@ TEST(ResampleFile, BringsAConstantUpFromTheSilentHistoryAndSettles) {
     }
 }
 
-// Every output sample is the kernel over the zero-extended input, however the input is cut into
-// blocks, re-centred, or followed by other data in the stream.
-TEST(ResampleFile, MatchesDirectEvaluationOverTheZeroExtendedInput) {
+// Every output sample is what the literal oracle computes over the zero-extended input, however
+// the input is cut into blocks, re-centred, or followed by other data in the stream.
+TEST(ResampleFile, MatchesTheLiteralOracleOverTheZeroExtendedInput) {
     struct Case {
         double factor;
         std::size_t inputs;
     };
     const Case cases[] = {
-        {10000.0 / kMinInputRate, 9000},  // largest blocks of output
+        {10000.0 / kLowestRate, 9000},  // largest blocks of output
         {1.25, 12000},
         {1.0, 9000},
         {10000.0 / 11025, 15000},
         {10000.0 / 44100, 20000},
         {10000.0 / 48000, 9999},
-        {10000.0 / kMaxInputRate, 20000},  // two-sample blocks, creep of up to 61 samples
+        {10000.0 / kHighestRate, 20000},  // two-sample blocks, creep of up to 61 samples
         {1.25, 2},
     };
     for (const Case& c : cases) {
@@ -222,7 +191,7 @@ TEST(ResampleFile, MatchesDirectEvaluationOverTheZeroExtendedInput) {
         const std::int64_t gain = computeRunValues(c.factor, 15097, 65).gain;
         for (std::int64_t k = 0; k < wanted; ++k) {
             ASSERT_EQ(run.output[static_cast<std::size_t>(k)],
-                      referenceSample(input, designedFilter(), c.factor, gain, k))
+                      literalOutputSample(input, designedFilter(), c.factor, gain, k))
                 << "output " << k;
         }
     }
@@ -245,33 +214,33 @@ TEST(ResampleFile, ReadsAStreamThatEndsEarlyAsZeros) {
 TEST(ResampleFile, RunsTheBuiltInFiltersWithLoweredGains) {
     struct Case {
         const char* name;
-        bool large;
+        ResampleFilter choice;
         const LowpassFilter& filter;
         std::int64_t gain;
     };
     const Case cases[] = {
-        {"large", true, largeBuiltInFilter(), 14008},
-        {"small", false, smallBuiltInFilter(), 12471},
+        {"large", ResampleFilter::LargeBuiltIn, largeBuiltInFilter(), 14008},
+        {"small", ResampleFilter::SmallBuiltIn, smallBuiltInFilter(), 12471},
     };
     const std::vector<std::int16_t> input = noise(6000, 6);
     for (const Case& c : cases) {
         for (const double factor : {1.25, 10000.0 / 22050}) {
             SCOPED_TRACE(std::string(c.name) + " " + std::to_string(factor));
             const std::int64_t wanted = jobOutputCount(6000, factor);
-            const RunOutput run = runFile(factor, input, 6000, wanted, false, c.large);
+            const RunOutput run = runFile(factor, input, 6000, wanted, c.choice);
             ASSERT_EQ(std::ssize(run.output), wanted);
             const std::int64_t gain =
                 factor < 1 ? static_cast<std::int64_t>(c.gain * factor + 0.5) : c.gain;
             for (std::int64_t k = 0; k < wanted; k += 7) {
                 ASSERT_EQ(run.output[static_cast<std::size_t>(k)],
-                          referenceSample(input, c.filter, factor, gain, k))
+                          literalOutputSample(input, c.filter, factor, gain, k))
                     << "output " << k;
             }
         }
     }
 }
 
-class FailingSource final : public SampleSource {
+class FailingSource final : public MonoSource {
   public:
     FailingSource(std::span<const std::int16_t> samples, int goodReads)
         : inner_(samples), goodReads_(goodReads) {}
@@ -282,11 +251,11 @@ class FailingSource final : public SampleSource {
     int reads = 0;
 
   private:
-    MemorySource inner_;
+    MemoryMonoSource inner_;
     int goodReads_;
 };
 
-class FailingSink final : public SampleSink {
+class FailingSink final : public MonoSink {
   public:
     bool write(const std::int16_t*, std::size_t count) override {
         ++writes;
@@ -300,9 +269,8 @@ TEST(ResampleFile, ReportsReadFailuresAfterWritingWhatItHad) {
     for (const int goodReads : {0, 1, 3}) {
         SCOPED_TRACE(goodReads);
         FailingSource source(input, goodReads);
-        MemorySink sink;
-        const ResampleResult result =
-            resampleFile(1.0, true, source, sink, 20000, 20001, true, true);
+        MemoryMonoSink sink;
+        const ResampleResult result = resampleFile(1.0, source, sink, 20000, 20001);
         EXPECT_EQ(result.status, kResampleReadError);
         EXPECT_EQ(result.samplesWritten, std::ssize(sink.samples()));
         EXPECT_EQ(result.samplesWritten, goodReads * 4010);  // one block per successful read
@@ -311,9 +279,9 @@ TEST(ResampleFile, ReportsReadFailuresAfterWritingWhatItHad) {
 
 TEST(ResampleFile, ReportsAWriteFailure) {
     const std::vector<std::int16_t> input = noise(5000, 8);
-    MemorySource source(input);
+    MemoryMonoSource source(input);
     FailingSink sink;
-    const ResampleResult result = resampleFile(1.0, true, source, sink, 5000, 5001, true, true);
+    const ResampleResult result = resampleFile(1.0, source, sink, 5000, 5001);
     EXPECT_EQ(result.status, kResampleWriteError);
     EXPECT_EQ(result.samplesWritten, 0);
     EXPECT_EQ(sink.writes, 1);
@@ -325,8 +293,7 @@ TEST(ResampleFile, RefusesAnUnsupportedFactorWithoutTouchingEitherStream) {
         SCOPED_TRACE(rate);
         FailingSource source(input, 100);
         FailingSink sink;
-        const ResampleResult result =
-            resampleFile(10000.0 / rate, true, source, sink, 5000, 100000, true, true);
+        const ResampleResult result = resampleFile(10000.0 / rate, source, sink, 5000, 100000);
         EXPECT_EQ(result.status, kResampleUnsupportedFactor);
         EXPECT_EQ(result.samplesWritten, 0);
         EXPECT_EQ(source.reads, 0);
@@ -337,51 +304,19 @@ TEST(ResampleFile, RefusesAnUnsupportedFactorWithoutTouchingEitherStream) {
 TEST(ResampleStream, RefusesAFilterWiderThanItsTapCount) {
     LowpassFilter filter = designedFilter();
     filter.tapCount = 13;  // history for 13 taps, reach of 65
-    MemorySource source(std::span<const std::int16_t>{});
-    MemorySink sink;
-    EXPECT_EQ(resampleStream(1.0, source, sink, 0, 1, true, filter).status, kResampleBadFilter);
+    MemoryMonoSource source(std::span<const std::int16_t>{});
+    MemoryMonoSink sink;
+    EXPECT_EQ(resampleStream(1.0, source, sink, 0, 1, filter, Interpolation::Linear).status,
+              kResampleBadFilter);
 }
 
-class RawFileTest : public ::testing::Test {
-  protected:
-    std::filesystem::path path_ =
-        std::filesystem::path(ZELVIO_BINARY_DIR) /
-        ("resample_raw_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         ".raw");
-    void TearDown() override { std::filesystem::remove(path_); }
-};
-
-TEST_F(RawFileTest, WritesAndReadsLittleEndianSamples) {
-    const std::vector<std::int16_t> samples = {0x1234, -2, -32768, 32767, 0};
-    std::FILE* out = std::fopen(path_.string().c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    RawFileSink sink(out);
-    EXPECT_TRUE(sink.write(samples.data(), samples.size()));
-    std::fputc(0x55, out);  // a stray odd byte at the end
-    std::fclose(out);
-
-    std::FILE* in = std::fopen(path_.string().c_str(), "rb");
-    ASSERT_NE(in, nullptr);
-    std::vector<unsigned char> head(4);
-    ASSERT_EQ(std::fread(head.data(), 1, 4, in), 4u);
-    EXPECT_EQ(head, (std::vector<unsigned char>{0x34, 0x12, 0xFE, 0xFF}));
-    std::rewind(in);
-    RawFileSource source(in);
-    std::vector<std::int16_t> back(10, 7);
-    EXPECT_EQ(source.read(back.data(), back.size()), 5);
-    back.resize(5);
-    EXPECT_EQ(back, samples);
-    EXPECT_EQ(source.read(back.data(), 1), 0);
-    std::fclose(in);
-}
-
-TEST_F(RawFileTest, ReportsAReadFailure) {
-    std::FILE* file = std::fopen(path_.string().c_str(), "wb");  // not open for reading
-    ASSERT_NE(file, nullptr);
-    RawFileSource source(file);
-    std::int16_t sample = 0;
-    EXPECT_EQ(source.read(&sample, 1), -1);
-    std::fclose(file);
+TEST(ResampleStatusText, NamesEveryStatus) {
+    test_support::expectDistinctStatusTexts(resampleStatusText,
+                                            {kResampleOk, kResampleReadError, kResampleWriteError,
+                                             kResampleUnsupportedFactor, kResampleBadFilter});
+    test_support::expectDistinctStatusTexts(
+        designStatusText,
+        {kDesignOk, kDesignBadWingLength, kDesignBadRollOff, kDesignBadBeta, kDesignGainTooLarge});
 }
 
 }  // namespace

@@ -1,21 +1,16 @@
-// Reading a saved database back in tests: big-endian fields, the record list, and a walk over the
-// stream records that checks their structure and counts their chunks.
+// Saved databases in tests: big-endian fields and a walk over the stream records that checks their
+// structure and counts their chunks, written from the file layout rather than with the reader
+// under test.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
-namespace zelvio::test_support {
+#include "support/files.h"
 
-inline std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+namespace zelvio::test_support {
 
 inline std::uint32_t be16(const std::vector<std::uint8_t>& b, std::size_t at) {
     return (std::uint32_t{b.at(at)} << 8) | b.at(at + 1);

@@ -4,25 +4,21 @@
 //     wave.format({.channels = 2, .sampleRate = 44100, .bitsPerSample = 16})
 //         .chunk("LIST", listBody)
 //         .data(pcm16Bytes(samples));
-//     TempDirectory dir;
+//     TempDirectory dir;                                  // support/files.h
 //     const auto path = dir.write("input.wav", wave.bytes());
 //
 // Everything is header-only so that any test program can include it without linking more.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <span>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
-namespace zelvio::test_support {
+#include "support/files.h"
 
-using Bytes = std::vector<std::uint8_t>;
+namespace zelvio::test_support {
 
 inline void appendLe16(Bytes& out, std::uint16_t value) {
     out.push_back(static_cast<std::uint8_t>(value));
@@ -159,42 +155,5 @@ class WaveBuilder {
 inline Bytes canonicalWave(const WaveFormat& format, const Bytes& sampleBytes) {
     return WaveBuilder().format(format).data(sampleBytes).bytes();
 }
-
-/// A fresh directory under the system's temporary folder, removed with everything in it when the
-/// object ends.
-class TempDirectory {
-  public:
-    TempDirectory() {
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        const auto base = std::filesystem::temp_directory_path();
-        for (;;) {
-            path_ = base / ("zelvio-test-" + std::to_string(random()));
-            if (std::filesystem::create_directory(path_)) {
-                break;
-            }
-        }
-    }
-    ~TempDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDirectory(const TempDirectory&) = delete;
-    TempDirectory& operator=(const TempDirectory&) = delete;
-
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-
-    /// Writes bytes to a file of that name in the directory and returns its path.
-    std::filesystem::path write(std::string_view name, const Bytes& bytes) const {
-        const auto file = path_ / name;
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        return file;
-    }
-
-  private:
-    std::filesystem::path path_;
-};
 
 }  // namespace zelvio::test_support

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iterator>
-
 #include <vector>
 
 #include "support/wave_builder.h"
@@ -16,12 +14,7 @@ namespace {
 using test_support::Bytes;
 using test_support::TempDirectory;
 
-Bytes readBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-TEST(WaveWriter, writesTheCanonicalHeaderWithTheSizesFilledIn) {
+TEST(WaveWriter, WritesTheCanonicalHeaderWithTheSizesFilledIn) {
     TempDirectory dir;
     const auto path = dir.path() / "out.wav";
     WaveWriter writer;
@@ -35,10 +28,10 @@ TEST(WaveWriter, writesTheCanonicalHeaderWithTheSizesFilledIn) {
     const Bytes expected =
         test_support::canonicalWave({.channels = 1, .sampleRate = 10000, .bitsPerSample = 16},
                                     {0x01, 0x00, 0xFE, 0xFF, 0x34, 0x12});
-    EXPECT_EQ(readBytes(path), expected);
+    EXPECT_EQ(test_support::readFileBytes(path), expected);
 }
 
-TEST(WaveWriter, whatItWritesTheReaderReadsBack) {
+TEST(WaveWriter, WhatItWritesTheReaderReadsBack) {
     TempDirectory dir;
     const auto path = dir.path() / "out.wav";
     std::vector<std::int16_t> samples;
@@ -60,7 +53,7 @@ TEST(WaveWriter, whatItWritesTheReaderReadsBack) {
     }
 }
 
-TEST(WaveWriter, refusesBadArgumentsAndRemovesAnUnfinishedFile) {
+TEST(WaveWriter, RefusesBadArgumentsAndRemovesAnUnfinishedFile) {
     TempDirectory dir;
     WaveWriter writer;
     EXPECT_EQ(writer.open("", 10000), kWaveUnsupported);
@@ -82,7 +75,7 @@ TEST(WaveWriter, refusesBadArgumentsAndRemovesAnUnfinishedFile) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // nothing unfinished is left
 }
 
-TEST(WaveWriter, anExistingFileIsReplacedOnlyByACompleteOne) {
+TEST(WaveWriter, AnExistingFileIsReplacedOnlyByACompleteOne) {
     TempDirectory dir;
     const auto target = dir.write("out.wav", {'o', 'l', 'd'});
     const std::int16_t samples[] = {1, -2, 3};
@@ -100,6 +93,17 @@ TEST(WaveWriter, anExistingFileIsReplacedOnlyByACompleteOne) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+TEST(WaveWriter, WritesATargetWithTheLongestNameTheFolderTakes) {
+    TempDirectory dir;
+    const auto target = dir.path() / (std::string(251, 'n') + ".wav");
+    WaveWriter writer;
+    ASSERT_EQ(writer.open(target, 10000), kWaveOk) << writer.errorText();
+    const std::int16_t samples[] = {1, -2, 3};
+    ASSERT_EQ(writer.writeSamples(samples, 3), kWaveOk);
+    ASSERT_EQ(writer.close(), kWaveOk) << writer.errorText();
+    EXPECT_EQ(std::filesystem::file_size(target), 44u + 6);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// Text for the handheld: the database title and description are stored in the handheld's
-// character set (Windows-1252), one byte per character, with a fixed room each.
 #pragma once
+// Texts in a database (its name, the description) are stored in the handheld's character set,
+// Windows-1252, one byte per character. This is the one table of that set, used both ways: UTF-8
+// into handheld text when a database is made, and handheld text back to UTF-8 when it is shown.
 
 #include <cstddef>
 #include <optional>
@@ -18,19 +19,15 @@ struct Utf8Sequence {
 /// Reads the sequence at the start of a non-empty text. Overlong forms, surrogates and values past
 /// U+10FFFF are not well-formed; a broken sequence takes its longest well-formed prefix (at least
 /// its first byte), so that it can be replaced by one character.
-Utf8Sequence decodeUtf8(std::string_view text);
+[[nodiscard]] Utf8Sequence decodeUtf8(std::string_view text);
 
 /// Converts UTF-8 text to Windows-1252 and keeps at most maxCharacters characters.
 /// Characters Windows-1252 lacks, control characters (below 0x20) and every invalid UTF-8
 /// sequence become '?'. The count is taken after the conversion: one byte is one character.
-std::string toHandheldText(std::string_view utf8, std::size_t maxCharacters);
+[[nodiscard]] std::string toHandheldText(std::string_view utf8, std::size_t maxCharacters);
 
-/// The title the database gets: the given title converted and cut to 31 characters; when that is
-/// empty, the input file's name without its extension (converted and cut the same way); when that
-/// is empty too, "Audio". The handheld refuses to install a database without a name.
-std::string databaseTitle(std::string_view utf8Title, std::string_view utf8InputStem);
-
-inline constexpr std::size_t kMaxTitleCharacters = 31;
-inline constexpr std::size_t kMaxDescriptionCharacters = 63;
+/// Converts handheld text (Windows-1252) to UTF-8. The five bytes that Windows-1252 leaves
+/// undefined become U+FFFD.
+[[nodiscard]] std::string handheldTextToUtf8(std::string_view handheld);
 
 }  // namespace zelvio

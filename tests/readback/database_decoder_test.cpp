@@ -1,6 +1,6 @@
 // Decoding a stream: 8-bit bytes, ADPCM with its state carried across records and past silence,
 // and silence as zeros or as comfort noise at its level.
-#include "pdb/database_decoder.h"
+#include "readback/database_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,12 @@
 
 #include "coding/adpcm.h"
 #include "pdb/palm_database.h"
-#include "pdb_test_support.h"
+#include "support/database_image.h"
 
 namespace zelvio {
 namespace {
 
-using pdb_test::Bytes;
+using test_support::Bytes;
 using Frame = std::array<std::int16_t, 200>;
 
 constexpr std::uint8_t kSilenceLevel8 = 0x81;
@@ -27,9 +27,7 @@ void build(DatabaseReader& reader, CodecCode codec, Fill fill) {
     ASSERT_EQ(db.create("Decode", "", "", 1), kDbOk);
     db.startStream(1, 10000, 20, 2, static_cast<std::uint16_t>(codec), 200);
     fill(db);
-    pdb_test::ScratchFolder folder;
-    ASSERT_EQ(db.save(folder / "db.pdb"), kDbOk);
-    ASSERT_EQ(reader.open(folder / "db.pdb"), kReadOk) << reader.errorText();
+    ASSERT_EQ(reader.parse(test_support::imageBytes(db)), kReadOk) << reader.errorText();
 }
 
 std::vector<Frame> decodeAll(const DatabaseReader& reader, DecodeOptions options = {}) {
@@ -55,7 +53,7 @@ Frame sineFrame(int index) {
     return frame;
 }
 
-TEST(DatabaseDecoder, turnsEightBitBytesIntoSignedBytesTimes256) {
+TEST(DatabaseDecoder, TurnsEightBitBytesIntoSignedBytesTimes256) {
     DatabaseReader reader;
     build(reader, CodecCode::Pcm8, [](PalmDatabase& db) {
         std::array<std::uint8_t, 201> chunk{};
@@ -73,7 +71,7 @@ TEST(DatabaseDecoder, turnsEightBitBytesIntoSignedBytesTimes256) {
     }
 }
 
-TEST(DatabaseDecoder, carriesTheAdpcmStateAcrossRecordsAndPastSilenceAtEveryWidth) {
+TEST(DatabaseDecoder, CarriesTheAdpcmStateAcrossRecordsAndPastSilenceAtEveryWidth) {
     const struct {
         CodecCode codec;
         std::int16_t bits;
@@ -124,7 +122,7 @@ TEST(DatabaseDecoder, carriesTheAdpcmStateAcrossRecordsAndPastSilenceAtEveryWidt
     }
 }
 
-TEST(DatabaseDecoder, playsSilenceAsZerosOrAsNoiseAtItsLevel) {
+TEST(DatabaseDecoder, PlaysSilenceAsZerosOrAsNoiseAtItsLevel) {
     DatabaseReader reader;
     build(reader, CodecCode::Adpcm4, [](PalmDatabase& db) {
         for (int level = 0; level <= 8; ++level) {

@@ -1,4 +1,6 @@
-#include "pdb/database_decoder.h"
+#include "readback/database_decoder.h"
+
+#include "coding/pcm8.h"
 
 namespace zelvio {
 namespace {
@@ -48,9 +50,7 @@ bool DatabaseDecoder::nextFrame(std::int16_t* samples) {
     if (chunk.silent()) {
         fillSilence(chunk.silenceLevel(), samples);
     } else if (bits_ == 8) {
-        for (int i = 0; i < kFrameSamples; ++i) {
-            samples[i] = static_cast<std::int16_t>(static_cast<std::int8_t>(chunk.coded[i]) * 256);
-        }
+        decodePcm8(chunk.coded.data(), kFrameSamples, samples);
     } else {
         adpcm_.decodeFrame(chunk.coded.data(), samples, kFrameSamples,
                            static_cast<std::int16_t>(bits_));

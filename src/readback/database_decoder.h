@@ -3,8 +3,8 @@
 // plays it.
 //
 //     DatabaseDecoder decoder(reader);              // reader: a DatabaseReader that read OK
-//     std::array<std::int16_t, 200> frame;
-//     while (decoder.nextFrame(frame.data())) { sink.write(frame.data(), 200); }
+//     std::array<std::int16_t, kFrameSamples> frame;
+//     while (decoder.nextFrame(frame.data())) { sink.write(frame.data(), frame.size()); }
 //
 // Audio chunks: an 8-bit PCM byte is a signed byte scaled by 256; ADPCM codes go through one
 // AdpcmDecoder for the whole stream, its state carried across chunks and records. Silence chunks:
@@ -16,6 +16,7 @@
 
 #include "coding/adpcm.h"
 #include "pdb/database_reader.h"
+#include "pdb/stream_format.h"
 
 namespace zelvio {
 
@@ -35,9 +36,6 @@ struct DecodeOptions {
 class DatabaseDecoder {
   public:
     explicit DatabaseDecoder(const DatabaseReader& reader, DecodeOptions options = {});
-
-    /// Samples in every Frame: 200.
-    static constexpr int kFrameSamples = 200;
 
     /// Writes the next Frame's kFrameSamples samples to samples and returns true; false (nothing
     /// written) after the last chunk.

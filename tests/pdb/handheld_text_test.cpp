@@ -1,11 +1,12 @@
-#include "job/handheld_text.h"
+// The handheld character set: UTF-8 in, Windows-1252 stored, and back to UTF-8 for display.
+#include "pdb/handheld_text.h"
 
 #include <gtest/gtest.h>
 
 namespace zelvio {
 namespace {
 
-TEST(HandheldText, convertsUtf8ToWindows1252AndReplacesWhatItLacks) {
+TEST(HandheldText, ConvertsUtf8ToWindows1252AndReplacesWhatItLacks) {
     struct Case {
         const char* utf8;
         const char* expected;
@@ -31,7 +32,7 @@ TEST(HandheldText, convertsUtf8ToWindows1252AndReplacesWhatItLacks) {
     }
 }
 
-TEST(HandheldText, countsCharactersAfterConversion) {
+TEST(HandheldText, CountsCharactersAfterConversion) {
     // 40 two-byte characters are 40 characters on the handheld: 31 are kept.
     std::string utf8;
     for (int i = 0; i < 40; ++i) {
@@ -42,11 +43,29 @@ TEST(HandheldText, countsCharactersAfterConversion) {
     EXPECT_EQ(toHandheldText("", 31), "");
 }
 
-TEST(HandheldText, emptyTitleFallsBackToTheInputNameThenToAudio) {
-    EXPECT_EQ(databaseTitle("Memo", "recording"), "Memo");
-    EXPECT_EQ(databaseTitle("", "recording"), "recording");
-    EXPECT_EQ(databaseTitle("", std::string(40, 'r')), std::string(31, 'r'));
-    EXPECT_EQ(databaseTitle("", ""), "Audio");
+TEST(HandheldText, ConvertsBackToUtf8WithUndefinedBytesReplaced) {
+    struct Case {
+        const char* handheld;
+        const char* utf8;
+    };
+    const Case cases[] = {
+        {"plain", "plain"},
+        {"caf\xE9 \xFF", "caf\xC3\xA9 \xC3\xBF"},
+        {"\x80\x97\x9C", "\xE2\x82\xAC\xE2\x80\x94\xC5\x93"},
+        {"\x81\x8D\x8F\x90\x9D", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.handheld);
+        EXPECT_EQ(handheldTextToUtf8(c.handheld), c.utf8);
+    }
+    // Every defined byte goes there and back unchanged.
+    for (int byte = 0x20; byte < 0x100; ++byte) {
+        const std::string one(1, static_cast<char>(byte));
+        const std::string utf8 = handheldTextToUtf8(one);
+        if (utf8 != "\xEF\xBF\xBD") {
+            EXPECT_EQ(toHandheldText(utf8, 1), one) << byte;
+        }
+    }
 }
 
 }  // namespace

@@ -1,18 +1,19 @@
-#include "job/handheld_text.h"
+#include "pdb/handheld_text.h"
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
 namespace zelvio {
 namespace {
 
-// Windows-1252 bytes 0x80 to 0x9F and the code points they stand for (0 where the byte is unused).
+/// Windows-1252 bytes 0x80 to 0x9F and the code points they stand for (0 where the byte is
+/// unused). Every other byte is the code point of the same number.
 constexpr std::array<char32_t, 32> kHighControlRange = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
+constexpr char32_t kReplacementCharacter = 0xFFFD;
 
 char toWindows1252(char32_t codePoint) {
     if (codePoint < 0x20) {
@@ -27,6 +28,28 @@ char toWindows1252(char32_t codePoint) {
         }
     }
     return '?';
+}
+
+char32_t fromWindows1252(unsigned char byte) {
+    if (byte < 0x80 || byte >= 0xA0) {
+        return byte;
+    }
+    const char32_t codePoint = kHighControlRange[byte - 0x80u];
+    return codePoint != 0 ? codePoint : kReplacementCharacter;
+}
+
+/// Appends the UTF-8 form of a code point below U+10000 (all that Windows-1252 reaches).
+void appendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
 }
 
 }  // namespace
@@ -82,15 +105,12 @@ std::string toHandheldText(std::string_view utf8, std::size_t maxCharacters) {
     return result;
 }
 
-std::string databaseTitle(std::string_view utf8Title, std::string_view utf8InputStem) {
-    std::string title = toHandheldText(utf8Title, kMaxTitleCharacters);
-    if (title.empty()) {
-        title = toHandheldText(utf8InputStem, kMaxTitleCharacters);
+std::string handheldTextToUtf8(std::string_view handheld) {
+    std::string out;
+    for (const char c : handheld) {
+        appendUtf8(out, fromWindows1252(static_cast<unsigned char>(c)));
     }
-    if (title.empty()) {
-        title = "Audio";
-    }
-    return title;
+    return out;
 }
 
 }  // namespace zelvio

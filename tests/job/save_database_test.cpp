@@ -1,46 +1,49 @@
+// Saving an image: whole or not at all, the earlier file intact after a failure at any step.
+#include "job/save_database.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "pdb/palm_database.h"
-#include "pdb/pdb_test_support.h"
+#include "support/database_image.h"
 
 namespace zelvio {
 namespace {
 
-using pdb_test::Bytes;
-using pdb_test::readFile;
-using pdb_test::ScratchFolder;
-using pdb_test::writeFile;
+using test_support::Bytes;
+using test_support::readFileBytes;
+using test_support::TempDirectory;
+using test_support::writeFile;
 
-/// A writer whose file operations fail on demand: the write call numbered failingWrite (from 0)
-/// writes only half its bytes and reports failure, or the close or the rename fails.
-class FaultyWriter : public FileWriter {
+/// A file whose operations fail on demand: the write call numbered failingWrite (from 0) writes
+/// only half its bytes and reports failure, or the close or the rename fails.
+class FaultyFile : public AtomicFile {
   public:
     struct Faults {
         int failingWrite = -1;
         bool failClose = false;
         bool failRename = false;
     };
-    FaultyWriter(std::filesystem::path target, Faults faults)
-        : FileWriter(std::move(target)), faults_(faults) {}
+    FaultyFile(std::filesystem::path target, Faults faults)
+        : AtomicFile(std::move(target)), faults_(faults) {}
 
   protected:
     bool writeBytes(std::FILE* file, const std::uint8_t* bytes, std::size_t count) override {
         if (writes_++ == faults_.failingWrite) {
-            (void)FileWriter::writeBytes(file, bytes, count / 2);
+            (void)AtomicFile::writeBytes(file, bytes, count / 2);
             return false;
         }
-        return FileWriter::writeBytes(file, bytes, count);
+        return AtomicFile::writeBytes(file, bytes, count);
     }
     bool closeFile(std::FILE* file) override {
-        const bool closed = FileWriter::closeFile(file);
+        const bool closed = AtomicFile::closeFile(file);
         return closed && !faults_.failClose;
     }
     bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) override {
-        return !faults_.failRename && FileWriter::replaceFile(from, to);
+        return !faults_.failRename && AtomicFile::replaceFile(from, to);
     }
 
   private:
@@ -58,22 +61,11 @@ void fillSmallDatabase(PalmDatabase& db, std::uint8_t fillByte) {
     }
 }
 
-TEST(FileWriter, UncommittedWriterRemovesItsTemporaryFileWhenDestroyed) {
-    ScratchFolder folder;
-    {
-        FileWriter writer(folder / "out");
-        ASSERT_TRUE(writer.open());
-        EXPECT_EQ(writer.temporaryPath().parent_path(), folder.path());
-        EXPECT_EQ(folder.entries().size(), 1u);
-    }
-    EXPECT_TRUE(folder.entries().empty());
-}
-
 TEST(Save, IntoAMissingFolderGivesStatus1AndWritesNothing) {
-    ScratchFolder folder;
+    TempDirectory folder;
     PalmDatabase db;
     fillSmallDatabase(db, 0x11);
-    EXPECT_EQ(db.save(folder / "missing" / "out.pdb"), kDbCannotCreate);
+    EXPECT_EQ(saveDatabase(db, folder / "missing" / "out.pdb"), kDbCannotCreate);
     EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
     EXPECT_TRUE(folder.entries().empty());
 }
@@ -82,7 +74,7 @@ TEST(Save, FailureAtAnyStepGivesStatus1AndLeavesTheEarlierFileIntact) {
     // Write calls: 0 the header, 1 to 3 the list entries, 4 to 6 the records.
     struct Case {
         const char* what;
-        FaultyWriter::Faults faults;
+        FaultyFile::Faults faults;
     };
     const Case cases[] = {
         {"header write", {0, false, false}},       {"list entry write", {2, false, false}},
@@ -91,29 +83,29 @@ TEST(Save, FailureAtAnyStepGivesStatus1AndLeavesTheEarlierFileIntact) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ScratchFolder folder;
+        TempDirectory folder;
         const auto target = folder / "out.pdb";
         const Bytes earlier = {'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
         writeFile(target, earlier);
 
         PalmDatabase db;
         fillSmallDatabase(db, 0x22);
-        FaultyWriter writer(target, c.faults);
-        EXPECT_EQ(db.save(writer), kDbCannotCreate);
-        EXPECT_EQ(readFile(target), earlier);
+        FaultyFile file(target, c.faults);
+        EXPECT_EQ(saveDatabase(db, file), kDbCannotCreate);
+        EXPECT_EQ(readFileBytes(target), earlier);
         EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.pdb"});
     }
 }
 
 TEST(Save, ReplacesAnEarlierLongerFileWhole) {
-    ScratchFolder folder;
+    TempDirectory folder;
     const auto target = folder / "out.pdb";
     writeFile(target, Bytes(200000, 0xEE));
     PalmDatabase db;
     fillSmallDatabase(db, 0x33);
-    FaultyWriter writer(target, {});  // no faults: the seam itself changes nothing
-    ASSERT_EQ(db.save(writer), kDbOk);
-    const Bytes file = readFile(target);
+    FaultyFile unfaulty(target, {});  // no faults: the seam itself changes nothing
+    ASSERT_EQ(saveDatabase(db, unfaulty), kDbOk);
+    const Bytes file = readFileBytes(target);
     EXPECT_EQ(file.size(), db.fileSize());
     EXPECT_EQ(file.size(), 78u + 3 * 8 + 136 + 63986 + 32 + 46 * 51);
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.pdb"});
@@ -121,32 +113,32 @@ TEST(Save, ReplacesAnEarlierLongerFileWhole) {
 
 TEST(Save, TargetWithTheLongestFileNameTheFolderTakesIsWritten) {
     // File names may be up to 255 bytes long; the temporary file beside the target must fit too.
-    ScratchFolder folder;
+    TempDirectory folder;
     for (const std::size_t length : {200u, 240u, 255u}) {
         SCOPED_TRACE(length);
         const auto target = folder / (std::string(length - 4, 'n') + ".pdb");
         PalmDatabase db;
         fillSmallDatabase(db, 0x66);
-        ASSERT_EQ(db.save(target), kDbOk);
-        EXPECT_EQ(readFile(target).size(), db.fileSize());
+        ASSERT_EQ(saveDatabase(db, target), kDbOk);
+        EXPECT_EQ(readFileBytes(target).size(), db.fileSize());
         std::filesystem::remove(target);
         EXPECT_TRUE(folder.entries().empty());
     }
 }
 
 TEST(Save, OverAFolderGivesStatus1AndLeavesTheFolderAlone) {
-    ScratchFolder folder;
+    TempDirectory folder;
     std::filesystem::create_directory(folder / "taken");
     writeFile(folder / "taken" / "inside", {1});
     PalmDatabase db;
     fillSmallDatabase(db, 0x44);
-    EXPECT_EQ(db.save(folder / "taken"), kDbCannotCreate);
+    EXPECT_EQ(saveDatabase(db, folder / "taken"), kDbCannotCreate);
     EXPECT_TRUE(std::filesystem::is_directory(folder / "taken"));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"taken"});
 }
 
 TEST(Save, ConversionsSavingIntoOneFolderAtOnceAllSucceed) {
-    ScratchFolder folder;
+    TempDirectory folder;
     constexpr int kSavers = 4;
     PalmDatabase images[kSavers];
     for (int i = 0; i < kSavers; ++i) {
@@ -158,7 +150,8 @@ TEST(Save, ConversionsSavingIntoOneFolderAtOnceAllSucceed) {
         // Two savers aim at each target: each file must come out whole from one of them.
         threads.emplace_back([&, i] {
             for (int round = 0; round < 20 && statuses[i] == kDbOk; ++round) {
-                statuses[i] = images[i].save(folder / ("out" + std::to_string(i % 2) + ".pdb"));
+                statuses[i] =
+                    saveDatabase(images[i], folder / ("out" + std::to_string(i % 2) + ".pdb"));
             }
         });
     }
@@ -170,7 +163,7 @@ TEST(Save, ConversionsSavingIntoOneFolderAtOnceAllSucceed) {
     }
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"out0.pdb", "out1.pdb"}));
     for (int target = 0; target < 2; ++target) {
-        const Bytes file = readFile(folder / ("out" + std::to_string(target) + ".pdb"));
+        const Bytes file = readFileBytes(folder / ("out" + std::to_string(target) + ".pdb"));
         ASSERT_EQ(file.size(), images[0].fileSize());
         const std::uint8_t fill = file.back();
         EXPECT_TRUE(fill == 0x50 + target || fill == 0x52 + target);

@@ -7,8 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/database_bytes.h"
-#include "support/wave_builder.h"
+#include "support/files.h"
 
 namespace zelvio::test_support {
 
@@ -18,12 +17,8 @@ struct CommandRun {
     std::string err;  ///< what it printed on standard error
 };
 
-inline std::string readText(const std::filesystem::path& path) {
-    const Bytes bytes = readFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-/// Runs zelvio with the given arguments (already quoted for the shell) inside dir.
+/// Runs zelvio (the program ZELVIO_CLI names) with the given arguments, already quoted for the
+/// shell, inside dir.
 inline CommandRun zelvio(const TempDirectory& dir, const std::string& arguments) {
     const std::filesystem::path out = dir.path() / "stdout.txt";
     const std::filesystem::path err = dir.path() / "stderr.txt";

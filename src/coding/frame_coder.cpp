@@ -1,0 +1,61 @@
+#include "coding/frame_coder.h"
+
+#include <cstdint>
+
+#include "coding/adpcm.h"
+#include "coding/pcm8.h"
+
+namespace zelvio {
+namespace {
+
+class Pcm8FrameCoder final : public FrameCoder {
+  public:
+    explicit Pcm8FrameCoder(int frameSamples) : frameSamples_(frameSamples) {}
+    [[nodiscard]] int bitsPerSample() const override { return 8; }
+    [[nodiscard]] int frameSamples() const override { return frameSamples_; }
+    void encodeFrame(const std::int16_t* samples, std::uint8_t* coded) override {
+        encodePcm8(samples, frameSamples_, coded);
+    }
+
+  private:
+    int frameSamples_;
+};
+
+class AdpcmFrameCoder final : public FrameCoder {
+  public:
+    AdpcmFrameCoder(int bitsPerSample, int frameSamples)
+        : bits_(static_cast<std::int16_t>(bitsPerSample)),
+          frameSamples_(static_cast<std::int16_t>(frameSamples)) {
+        encoder_.reset();
+    }
+    [[nodiscard]] int bitsPerSample() const override { return bits_; }
+    [[nodiscard]] int frameSamples() const override { return frameSamples_; }
+    void encodeFrame(const std::int16_t* samples, std::uint8_t* coded) override {
+        encoder_.encodeFrame(samples, coded, frameSamples_, bits_);
+    }
+
+  private:
+    AdpcmEncoder encoder_;
+    std::int16_t bits_;
+    std::int16_t frameSamples_;
+};
+
+}  // namespace
+
+std::unique_ptr<FrameCoder> makeFrameCoder(int bitsPerSample, int frameSamples) {
+    if (frameSamples < 1 || frameSamples > INT16_MAX) {
+        return nullptr;
+    }
+    switch (bitsPerSample) {
+        case 8:
+            return std::make_unique<Pcm8FrameCoder>(frameSamples);
+        case 4:
+        case 3:
+        case 2:
+            return std::make_unique<AdpcmFrameCoder>(bitsPerSample, frameSamples);
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace zelvio

@@ -1,0 +1,43 @@
+// The database stages: making the image and saving it.
+#include "io/path_text.h"
+#include "job/save_database.h"
+#include "job/stages.h"
+#include "pdb/handheld_text.h"
+
+namespace zelvio {
+
+std::string databaseTitle(std::string_view utf8Title, std::string_view utf8InputStem) {
+    std::string title = toHandheldText(utf8Title, PalmDatabase::kMaxTitleBytes);
+    if (title.empty()) {
+        title = toHandheldText(utf8InputStem, PalmDatabase::kMaxTitleBytes);
+    }
+    if (title.empty()) {
+        title = "Audio";
+    }
+    return title;
+}
+
+StageResult makeDatabase(const ConversionSettings& settings, CodecCode codec,
+                         PalmDatabase& database) {
+    const std::string title = databaseTitle(settings.title, settings.inputPath.stem().string());
+    const std::string description =
+        toHandheldText(settings.description, PalmDatabase::kMaxTextBytes);
+    // Information number 1 and no extra text, as in every database the converter writes.
+    if (database.create(title, description, "", 1) != kDbOk) {
+        return StageError{OutcomeKind::FileIoError, "not enough memory for the database"};
+    }
+    constexpr std::uint16_t kMono = 1;
+    constexpr std::uint16_t kBytesPerSample = 2;
+    database.startStream(kMono, kStreamSampleRate, kFrameMs, kBytesPerSample,
+                         static_cast<std::uint16_t>(codec), kFrameSamples);
+    return std::nullopt;
+}
+
+StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path) {
+    if (saveDatabase(database, path) != kDbOk) {
+        return StageError{OutcomeKind::SaveError, "cannot write " + quotedPath(path)};
+    }
+    return std::nullopt;
+}
+
+}  // namespace zelvio

@@ -1,0 +1,20 @@
+#pragma once
+// Saving a database image as a file, whole or not at all.
+
+#include <filesystem>
+
+#include "io/atomic_file.h"
+#include "pdb/palm_database.h"
+
+namespace zelvio {
+
+/// Writes the database file at path through an AtomicFile: the bytes go to a temporary file
+/// beside it, which replaces path only once it is complete. Sets each slot's offset. Returns
+/// kDbOk, or kDbCannotCreate when the file could not be created or written whole; a file that
+/// stood at path before is then untouched and nothing new is left behind.
+[[nodiscard]] DbStatus saveDatabase(PalmDatabase& database, const std::filesystem::path& path);
+
+/// The same through a given file that has not been opened yet (a test makes its writes fail).
+[[nodiscard]] DbStatus saveDatabase(PalmDatabase& database, AtomicFile& file);
+
+}  // namespace zelvio

@@ -1,0 +1,79 @@
+#pragma once
+// The input seam: where a conversion's samples come from. The job reads every input through
+// AudioSource and opens it with openAudioSource(), the one place that knows the input formats
+// (today RIFF WAVE). Another format is one more AudioSource implementation and one more line in
+// openAudioSource().
+//
+//     OpenedAudio input = openAudioSource(path);
+//     if (input.status != kAudioOk) { show(input.errorText); return; }
+//     std::array<SampleFrame, 4096> block;
+//     while (input.source->readSamples(block.size(), block.data()) == kAudioOk) { ... }
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace zelvio {
+
+/// Outcome of an audio source operation; 0 is success.
+using AudioStatus = std::uint16_t;
+/// The operation did what was asked.
+inline constexpr AudioStatus kAudioOk = 0;
+/// The file cannot be opened or read as far as needed, its header is not acceptable, or the
+/// sample data ended before a request was met.
+inline constexpr AudioStatus kAudioBadFile = 3;
+/// A bad argument (empty path, count below 1, no buffer, no open file) or a format that cannot be
+/// delivered (compressed encoding, unsupported sample width).
+inline constexpr AudioStatus kAudioUnsupported = 4;
+
+/// A short English text for a status, e.g. "unsupported format"; "unknown status" otherwise.
+[[nodiscard]] const char* audioStatusText(AudioStatus status);
+
+/// One sample frame as delivered: two signed 16-bit slots, left then right. A mono source fills
+/// the left slot and leaves the right slot as it was.
+struct SampleFrame {
+    std::int16_t left;   ///< left (or only) channel
+    std::int16_t right;  ///< right channel; untouched for mono sources
+
+    friend bool operator==(const SampleFrame&, const SampleFrame&) = default;
+};
+
+/// An open input whose samples are delivered front to back as signed 16-bit sample frames.
+/// Counts are sample frames (one sample per channel) and 64-bit.
+class AudioSource {
+  public:
+    virtual ~AudioSource() = default;
+
+    /// Sample frames per second, as the input states it.
+    [[nodiscard]] virtual std::uint32_t sampleRate() const = 0;
+    /// 1 (mono) or 2 (stereo).
+    [[nodiscard]] virtual std::uint16_t channels() const = 0;
+    /// Sample frames in the whole input.
+    [[nodiscard]] virtual std::int64_t sampleFrameCount() const = 0;
+    /// How the input stores its samples, in a few words, e.g. "WAVE, 16-bit PCM".
+    [[nodiscard]] virtual std::string formatDescription() const = 0;
+
+    /// Delivers the next count sample frames into entries[0] to entries[count - 1]. Returns
+    /// kAudioOk when all count were delivered; kAudioBadFile at the end of the samples or on a
+    /// read failure (the frames delivered before that point hold their samples, the later
+    /// entries are left as they were); kAudioUnsupported, delivering nothing, for a count below 1
+    /// or a null entries.
+    [[nodiscard]] virtual AudioStatus readSamples(std::int64_t count, SampleFrame* entries) = 0;
+
+    /// After a failure: one plain sentence saying what is wrong. Empty after a success.
+    [[nodiscard]] virtual std::string_view errorText() const = 0;
+};
+
+/// What openAudioSource gives back.
+struct OpenedAudio {
+    AudioStatus status = kAudioBadFile;   ///< kAudioOk, or why the input cannot be read
+    std::unique_ptr<AudioSource> source;  ///< the open input; null unless status is kAudioOk
+    std::string errorText;                ///< why not, as one plain sentence; empty on success
+};
+
+/// Opens the input file at path in the format it is in (today: RIFF WAVE) and reads its header.
+[[nodiscard]] OpenedAudio openAudioSource(const std::filesystem::path& path);
+
+}  // namespace zelvio
