@@ -158,9 +158,9 @@ inline std::int64_t squared(std::int32_t error) {
 }
 
 // Bins for telling paths apart: two paths with the same step index whose predictors lie in the
-// same 128-wide bin stand for nearly the same future, so only the better one is kept. The state
+// same 64-wide bin stand for nearly the same future, so only the better one is kept. The state
 // key numbers the bins, step index first: 0 to kStateKeys - 1.
-constexpr int kPredictorBinShift = 7;
+constexpr int kPredictorBinShift = 6;
 constexpr int kPredictorBins = 65536 >> kPredictorBinShift;
 constexpr std::size_t kStateKeys = kAdpcmStepCount * kPredictorBins;
 
@@ -363,8 +363,8 @@ struct SearchBuffers {
     int paths;             // paths kept, 1 to kSearchMaxPaths
     std::uint16_t* steps;  // kSearchWindowSamples * paths entries
     std::uint8_t* levels;  // kSearchWindowSamples entries
-    std::uint32_t* twins;  // kStateKeys entries
-    std::uint32_t* stamp;  // marks the twins entries of the current sample
+    std::uint16_t* twins;  // kStateKeys entries
+    std::uint16_t* stamp;  // marks the twins entries of the current sample
 };
 
 // Extends every path by one sample; returns the number of paths after it. Path 0 is the greedy
@@ -389,10 +389,10 @@ inline int searchSample(const std::int16_t* samples, int n, const Path* paths, i
 
     rankCandidates<Bits, Ahead>(sample, samples + n + 1, paths, pathCount, greedy, candidates);
     if (++*buffers.stamp == 0) {
-        std::fill_n(buffers.twins, kStateKeys, 0);  // stamps start afresh
+        std::fill_n(buffers.twins, kStateKeys, 0);  // every 65535 samples, stamps start afresh
         *buffers.stamp = 1;
     }
-    const std::uint32_t stamp = *buffers.stamp;
+    const std::uint16_t stamp = *buffers.stamp;
     buffers.twins[stateKey(greedyDecoder)] = stamp;
 
     // Frontier entries: an entry's rank bits, then its position in candidates.ranked.
@@ -421,7 +421,7 @@ inline int searchSample(const std::int16_t* samples, int n, const Path* paths, i
         const int p = candidate / kTried;
         const int level = candidates.first[static_cast<std::size_t>(p)] + candidate % kTried;
         const DecoderState decoder = afterLevel<Bits>(paths[p].decoder, level);
-        std::uint32_t& twin = buffers.twins[stateKey(decoder)];
+        std::uint16_t& twin = buffers.twins[stateKey(decoder)];
         if (twin != stamp) {
             twin = stamp;
             next[count] = {paths[p].error + squared(sample - decoder.predictor), decoder};

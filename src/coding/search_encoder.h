@@ -16,8 +16,9 @@
 // - the new sequences are ranked by their squared error plus the error the greedy coder would make
 //   on the next two samples from where they end, so that a sequence that has just grown or shrunk
 //   the step for what follows is not dropped for its momentary cost;
-// - sequences whose step index agrees and whose predictors lie in the same 128-wide bin are treated
-//   as one, and only the better is kept, so the paths cover different states;
+// - sequences whose step index agrees and whose predictors lie in the same 64-wide bin are treated
+//   as one, and only the better is kept, so the paths cover different states (64 gave the best
+//   balance: wider bins gained SNR on loud passages, narrower ones segmental SNR on quiet ones);
 // - one path is always the greedy encoder's own, and the Frame's sequence is the one with the
 //   least squared error, the greedy one on a tie. A Frame therefore never decodes with more error
 //   than the greedy encoder would have made from the same state, and with one path this encoder
@@ -106,8 +107,8 @@ class SearchAdpcmEncoder {
     // each path kept at any width).
     std::vector<std::uint16_t> steps_;
     std::vector<std::uint8_t> levels_;  // the chosen sequence of a window
-    std::vector<std::uint32_t> twins_;  // finds candidates with the same state
-    std::uint32_t stamp_ = 0;           // marks the twins_ entries of the current sample
+    std::vector<std::uint16_t> twins_;  // finds candidates with the same state
+    std::uint16_t stamp_ = 0;           // marks the twins_ entries of the current sample
 };
 
 }  // namespace zelvio
