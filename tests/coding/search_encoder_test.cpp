@@ -315,6 +315,32 @@ TEST(SearchAdpcmEncoder, CarriesItsStateAcrossFrames) {
     }
 }
 
+// The codes of a Frame depend on the state and the samples alone, not on what the encoder coded
+// before. Its bookkeeping of the states taken at each sample starts afresh every 65535 samples;
+// here the Frame comes again exactly one round later, when stale entries would all match.
+TEST(SearchAdpcmEncoder, CodesAFrameTheSameWhateverItCodedBefore) {
+    const Sound speech = test_support::speechLike({.seed = 5, .seconds = 0.3});
+    const Sound frame(speech.begin() + 2000, speech.begin() + 2000 + kFrame);
+    const Sound filler = test_support::whiteNoise(17, 6.6, 3000);
+    const std::int16_t fillerCalls[] = {32767, 65535 - kFrame - 32767};
+    for (const std::int16_t bits : kSearchedWidths) {
+        SCOPED_TRACE(testing::Message() << bits << " bits");
+        const AdpcmState start{500, 45, 0};
+        SearchAdpcmEncoder used(8);
+        used.setState(start);
+        const Bytes first = encodeFrames(used, frame, bits);
+        Bytes scratch(static_cast<std::size_t>(adpcmCodedSize(32767, bits)));
+        for (const std::int16_t count : fillerCalls) {
+            used.encodeFrame(filler.data(), scratch.data(), count, bits);
+        }
+        used.setState(start);
+        EXPECT_EQ(encodeFrames(used, frame, bits), first);
+        AdpcmEncoder greedy;
+        greedy.setState(start);
+        EXPECT_NE(encodeFrames(greedy, frame, bits), first) << "the search should matter here";
+    }
+}
+
 // Counts that are not whole Frames: a short call is one search window and a partial last byte
 // has its unused high bits cleared, as the greedy encoder leaves it; nothing is written for a
 // count of 0 or a width outside 1 to 4.
