@@ -31,6 +31,10 @@ inline constexpr AudioStatus kAudioUnsupported = 4;
 /// A short English text for a status, e.g. "unsupported format"; "unknown status" otherwise.
 [[nodiscard]] const char* audioStatusText(AudioStatus status);
 
+/// What AudioSource::sampleFrameCount() gives for an input whose length is known only at its
+/// end.
+inline constexpr std::int64_t kUnknownFrameCount = -1;
+
 /// One sample frame as delivered: two signed 16-bit slots, left then right. A mono source fills
 /// the left slot and leaves the right slot as it was.
 struct SampleFrame {
@@ -50,7 +54,8 @@ class AudioSource {
     [[nodiscard]] virtual std::uint32_t sampleRate() const = 0;
     /// 1 (mono) or 2 (stereo).
     [[nodiscard]] virtual std::uint16_t channels() const = 0;
-    /// Sample frames in the whole input.
+    /// Sample frames in the whole input, or kUnknownFrameCount when the input cannot know it
+    /// before it has been read to its end (a stream whose header leaves the length open).
     [[nodiscard]] virtual std::int64_t sampleFrameCount() const = 0;
     /// How the input stores its samples, in a few words, e.g. "WAVE, 16-bit PCM".
     [[nodiscard]] virtual std::string formatDescription() const = 0;
