@@ -201,6 +201,8 @@ void WaveFile::resetHeader() {
     bitsPerSample_ = 16;
     sampleFrameCount_ = 0;
     framesDelivered_ = 0;
+    endReached_ = false;
+    readFailed_ = false;
     fileLength_ = 0;
     position_ = 0;
     decodeFrames_ = nullptr;
@@ -443,13 +445,14 @@ WaveStatus WaveFile::readSamples(std::int64_t count, SampleFrame* entries) {
         if (got < wanted) {
             // The file shrank since it was opened, or the system failed to read it. What is left
             // cannot be trusted to be frame-aligned, so the sample data ends here.
-            framesDelivered_ = sampleFrameCount_;
+            readFailed_ = true;
             errorText_ = "cannot read the file: it ends inside the sample data";
             return kWaveBadFile;
         }
     }
     if (delivered < count) {
-        errorText_ = "end of the sample data";
+        errorText_ = std::string(kEndOfSamplesText);
+        endReached_ = true;
         return kWaveBadFile;
     }
     return kWaveOk;

@@ -34,17 +34,17 @@ TEST(RunSize, CountsTheOutputAndTheWholeFramesInIt) {
     }
 }
 
-TEST(ResampleToStreamRate, ReportsARefusedFactorAsItself) {
-    // Every status reaches the user as itself, not as a scratch file that could not be written.
-    const std::vector<std::int16_t> input(100, 1);
-    MemoryMonoSource source(input);
-    MemoryMonoSink sink;
-    RunSize size = runSize(100, 8000);
-    size.factor = 0.0;
-    const StageResult error = resampleToStreamRate(source, sink, size, {});
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind, OutcomeKind::FileIoError);
-    EXPECT_EQ(error->detail, "cannot resample: unsupported rate factor");
+TEST(RateConverter, ReportsARefusedFactorAsItself) {
+    // Every status reaches the user as itself. Rates outside 613 to 617575 Hz are refused before
+    // any stage runs; the resampler's own refusal stays the last line of defence.
+    for (const std::uint32_t rate : {0u, 612u, 617576u}) {
+        SCOPED_TRACE(rate);
+        RateConverter converter;
+        const StageResult error = converter.start(100, rate, nullptr);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->kind, OutcomeKind::FileIoError);
+        EXPECT_EQ(error->detail, "cannot resample: unsupported rate factor");
+    }
 }
 
 TEST(PartOf, MapsAStagesFractionIntoItsShareOfTheRun) {
