@@ -79,6 +79,9 @@ using ProgressReport = std::function<void(double fraction)>;
                   : frame.left;
 }
 
+/// The mono samples of frames (monoSample of each) into mono, which holds frames.size().
+void mixToMono(std::span<const SampleFrame> frames, bool stereo, std::int16_t* mono);
+
 /// Sample frames read from the input at a time.
 inline constexpr std::size_t kInputBlockFrames = 16384;
 

@@ -5,8 +5,10 @@
 #include <bit>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <system_error>
+#include <type_traits>
 
 #include "pdb/byte_order.h"
 
@@ -97,6 +99,16 @@ void decodeStereo(const std::uint8_t* bytes, std::int64_t frameCount, SampleFram
     }
 }
 
+// 16-bit stereo: on a little-endian host the stored frames are laid out as SampleFrames already.
+void decodeStereo16(const std::uint8_t* bytes, std::int64_t frameCount, SampleFrame* entries) {
+    static_assert(sizeof(SampleFrame) == 4 && std::is_trivially_copyable_v<SampleFrame>);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(entries, bytes, static_cast<std::size_t>(frameCount) * sizeof(SampleFrame));
+    } else {
+        decodeStereo<fromPcm16, 2>(bytes, frameCount, entries);
+    }
+}
+
 using FrameDecoder = void (*)(const std::uint8_t*, std::int64_t, SampleFrame*);
 
 template <std::int16_t (*Decode)(const std::uint8_t*), std::size_t SampleBytes>
@@ -111,7 +123,7 @@ FrameDecoder chooseDecoder(std::uint16_t sampleFormat, std::uint16_t bits, std::
             case 8:
                 return decoderFor<fromPcm8, 1>(channels);
             case 16:
-                return decoderFor<fromPcm16, 2>(channels);
+                return channels == 1 ? &decodeMono<fromPcm16, 2> : &decodeStereo16;
             case 24:
                 return decoderFor<fromPcm24, 3>(channels);
             case 32:
