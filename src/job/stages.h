@@ -9,8 +9,10 @@
 //   InputBlocks          the input mixed to 16-bit mono, block by block (read ahead on a thread
 //                        of its own when the run has threads)
 //   FrameLoop            Frame by Frame: detection, the FrameCoder, one chunk into the image
-//   streamStages         the blocks through the RateConverter into the FrameLoop, until the input
-//                        ends or the database is full
+//   FrameStage           the FrameLoop fed batch by batch (on a thread of its own when the run
+//                        has threads)
+//   streamStages         the blocks through the RateConverter into the FrameStage, until the
+//                        input ends or the database is full
 //   saveStage            the image written out whole
 //
 // A stage that stops the run gives back a StageError: the outcome kind and the detail the user
@@ -129,13 +131,14 @@ struct MonoBlock {
     bool ended = false;                     ///< the input ended with these samples
 };
 
-/// The input's mono blocks in order, read on a thread of its own into a ring of a few blocks
-/// (readAhead), so that reading and mixing overlap the later stages, or else read on the calling
-/// thread when next() is called. Either way the blocks are the same.
+/// The input's mono blocks in order, read on a thread of its own (readAhead) into a ring of
+/// kReadAheadBlocks blocks, so that reading and mixing overlap the later stages, or else read on
+/// the calling thread when next() is called. Either way the blocks are the same.
 class InputBlocks {
   public:
-    /// Blocks a reader thread may have ready before the stages take them (32 KiB each).
-    static constexpr std::size_t kReadAheadBlocks = 4;
+    /// Blocks a reader thread may have ready (32 KiB each): more than one resampling batch, so
+    /// that reading goes on while a batch is coded.
+    static constexpr std::size_t kReadAheadBlocks = 8;
 
     /// reader and stop must outlive the blocks. readAhead is ignored in a build without threads
     /// and when the system refuses to start one.
@@ -158,12 +161,12 @@ class InputBlocks {
     [[nodiscard]] bool readsAhead() const { return ahead_ != nullptr; }
 
   private:
-    struct ReadAhead;
+    struct Ahead;
 
     InputReader& reader_;
     const StopToken& stop_;
     std::vector<std::int16_t> block_;  ///< the block read on the calling thread
-    std::unique_ptr<ReadAhead> ahead_;
+    std::unique_ptr<Ahead> ahead_;
 };
 
 // --- Database ------------------------------------------------------------------------------
@@ -273,13 +276,54 @@ class FrameLoop {
     bool full_ = false;
 };
 
+/// The Frame loop fed batch by batch: on a thread of its own (codeAhead), so that coding one
+/// batch overlaps resampling the next, with at most kQueuedBatches waiting; or else on the
+/// calling thread when a batch is handed over. Either way the Frames are coded in order, the
+/// same.
+class FrameStage {
+  public:
+    /// Batches that may wait for the coder thread.
+    static constexpr std::size_t kQueuedBatches = 3;
+
+    /// frames and database must outlive the stage and are the stage's until finish().
+    /// codeAhead is ignored in a build without threads and when the system refuses to start one.
+    FrameStage(FrameLoop& frames, PalmDatabase& database, bool codeAhead);
+    /// Stops and joins the coder thread, if any, whatever it had still to code.
+    ~FrameStage();
+    FrameStage(const FrameStage&) = delete;
+    FrameStage& operator=(const FrameStage&) = delete;
+
+    /// The empty vector the next batch of samples goes into; the same one until it is handed
+    /// over. Null once the coding has stopped: the database is full, or an error (finish()).
+    [[nodiscard]] std::vector<std::int16_t>* nextBatch();
+    /// Hands over the batch that nextBatch() gave; last: no more will follow.
+    void handOver(bool last);
+    /// Waits until every batch handed over has been coded, or, when the last was not handed
+    /// over, stops the coding where it is. FileIoError as FrameLoop::code().
+    [[nodiscard]] StageResult finish();
+
+    /// Frames coded so far; may lag behind while a thread codes.
+    [[nodiscard]] std::int64_t framesCoded() const;
+
+  private:
+    struct Ahead;
+
+    FrameLoop& frames_;
+    PalmDatabase& database_;
+    std::vector<std::int16_t> batch_;  ///< the batch coded on the calling thread
+    StageResult error_;                ///< the calling thread's coding error
+    std::unique_ptr<Ahead> ahead_;
+};
+
 // --- The streamed stages -------------------------------------------------------------------
 
 /// Takes the input's blocks through rate into frames and database until the input has ended or
 /// the database is full; then stops reading (for an input of unknown length cut short, the rest
-/// is read only to learn its length). Checks stop at every block (Cancelled). Reports the
-/// fraction of the run's Frames coded; nothing for an input of unknown length.
-[[nodiscard]] StageResult streamStages(InputReader& reader, bool readAhead, RateConverter& rate,
+/// is read only to learn its length). With threads the input is read ahead and the Frames are
+/// coded on threads of their own (InputBlocks, FrameStage). Checks stop at every block
+/// (Cancelled). Reports the fraction of the run's Frames coded; nothing for an input of unknown
+/// length.
+[[nodiscard]] StageResult streamStages(InputReader& reader, bool threads, RateConverter& rate,
                                        FrameLoop& frames, PalmDatabase& database,
                                        const StopToken& stop, const ProgressReport& progress);
 

@@ -3,36 +3,45 @@
 
 namespace zelvio {
 
-StageResult streamStages(InputReader& reader, bool readAhead, RateConverter& rate,
-                         FrameLoop& frames, PalmDatabase& database, const StopToken& stop,
+StageResult streamStages(InputReader& reader, bool threads, RateConverter& rate, FrameLoop& frames,
+                         PalmDatabase& database, const StopToken& stop,
                          const ProgressReport& progress) {
     // Frames the run codes, for the progress report; unknown (0) while the length is.
     const std::int64_t frameCount = rate.sizeKnown() ? rate.size().frameCount : 0;
-    std::vector<std::int16_t> resampled;
-    InputBlocks blocks(reader, stop, readAhead);
-    for (bool ended = false; !ended && !frames.full();) {
+    InputBlocks blocks(reader, stop, threads);
+    FrameStage coding(frames, database, threads);
+    for (bool ended = false; !ended;) {
         MonoBlock block;
         if (StageResult error = blocks.next(block)) {
             return error;
         }
         ended = block.ended;
-        resampled.clear();
-        if (StageResult error = rate.push(block.samples, resampled)) {
+        std::vector<std::int16_t>* batch = coding.nextBatch();
+        if (batch == nullptr) {
+            break;  // the database is full (or the coding failed: see finish())
+        }
+        if (StageResult error = rate.push(block.samples, *batch)) {
             return error;
         }
         if (ended) {
-            if (StageResult error = rate.finish(resampled)) {
+            if (StageResult error = rate.finish(*batch)) {
                 return error;
             }
         }
-        if (StageResult error = frames.code(resampled, database)) {
-            return error;
+        if (!batch->empty() || ended) {
+            coding.handOver(ended);
         }
         if (progress && frameCount > 0) {
-            progress(static_cast<double>(frames.framesCoded()) / static_cast<double>(frameCount));
+            progress(static_cast<double>(coding.framesCoded()) / static_cast<double>(frameCount));
         }
     }
     blocks.stop();  // a full database takes nothing more: the rest of the input is not read
+    if (StageResult error = coding.finish()) {
+        return error;
+    }
+    if (progress && frameCount > 0) {
+        progress(static_cast<double>(frames.framesCoded()) / static_cast<double>(frameCount));
+    }
     if (reader.statedLength() == kUnknownFrameCount) {
         // Cut short, an input of unknown length is read on only to learn how long it was.
         if (StageResult error = reader.skipToEnd(stop)) {
