@@ -24,8 +24,9 @@ StageResult RateConverter::start(std::int64_t inputCount, std::uint32_t inputRat
     size_ = runSize(known ? inputCount : 0, inputRate);
     sizeKnown_ = known;
     // The filter and table reading resampleFile uses for a conversion.
-    const ResampleStatus status = ResamplePlan::build(
-        size_.factor, runFilterFor(ResampleFilter::Designed), Interpolation::Linear, plan_);
+    const ResampleStatus status =
+        ResamplePlan::build(size_.factor, runFilterFor(ResampleFilter::Designed),
+                            Interpolation::Linear, plan_, {.pool = pool});
     if (status != kResampleOk) {
         return resampleError(status);
     }

@@ -41,7 +41,11 @@ class SlotQueue {
 
     Slot* beginWrite() {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return closed_ || written_ - read_ < slots_.size(); });
+        if (written_ - read_ == slots_.size()) {
+            // Full: wait until half the slots are free again, so that the writer runs in longer
+            // stretches rather than waking for every slot the reader frees.
+            changed_.wait(lock, [&] { return closed_ || written_ - read_ <= slots_.size() / 2; });
+        }
         return closed_ ? nullptr : &slots_[written_ % slots_.size()];
     }
     void endWrite() {
