@@ -8,6 +8,14 @@ namespace {
 
 // Below this many multiply-adds a range runs on one thread: waking the pool would cost more.
 constexpr std::size_t kParallelWork = std::size_t{1} << 18;
+// Parts per thread a range is split into: threads that run while others wait for a core (the
+// job reads and codes on threads of its own) take more parts, instead of the whole range waiting
+// for the slowest.
+constexpr std::size_t kPartsPerThread = 4;
+
+std::size_t threadsOf(const ThreadPool* pool) {
+    return pool != nullptr ? pool->threadCount() : 1;
+}
 
 }  // namespace
 
@@ -15,16 +23,15 @@ ParallelResampler::ParallelResampler(const ResamplePlan& plan, ThreadPool* pool,
     : plan_(plan),
       pool_(pool),
       path_(resolveKernelPath(path)),
-      scratch_(pool != nullptr ? pool->threadCount() : 1) {}
+      scratch_(threadsOf(pool) > 1 ? kPartsPerThread * threadsOf(pool) : 1) {}
 
 ResampleStatus ParallelResampler::compute(InputView input, std::int64_t firstOutput,
                                           std::span<std::int16_t> out) {
-    const std::size_t threads = scratch_.size();
     const std::size_t work = out.size() * std::max<std::size_t>(plan_.reach(), 1) * 2;
-    if (threads <= 1 || work < kParallelWork * 2) {
+    if (scratch_.size() <= 1 || work < kParallelWork * 2) {
         return computeOutputs(plan_, input, firstOutput, out, path_, scratch_[0]);
     }
-    const std::size_t parts = std::min(threads, work / kParallelWork);
+    const std::size_t parts = std::min(scratch_.size(), work / kParallelWork);
     std::vector<ResampleStatus> statuses(parts, kResampleOk);
     pool_->run(parts, [&](std::size_t part) {
         const std::size_t begin = out.size() * part / parts;

@@ -37,8 +37,9 @@ class ParallelResampler {
 
     [[nodiscard]] KernelPath path() const { return path_; }
 
-    // As computeOutputs: outputs firstOutput, ... into out, split into one contiguous part per
-    // thread when the range is large enough to be worth it.
+    // As computeOutputs: outputs firstOutput, ... into out, split into contiguous parts (up to
+    // four per thread, taken by whichever thread is free) when the range is large enough to be
+    // worth it.
     [[nodiscard]] ResampleStatus compute(InputView input, std::int64_t firstOutput,
                                          std::span<std::int16_t> out);
 
