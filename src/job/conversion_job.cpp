@@ -107,16 +107,17 @@ ConversionOutcome ConversionJob::run() {
         return failure(*error);
     }
     ThreadPool threads(settings_.threads);
+    const bool overlap = threads.threadCount() > 1;
+    InputReader reader(*input, settings_.inputPath);
+    InputBlocks blocks(reader, stopToken(), overlap);  // with threads, reading starts here
     RateConverter rate;
     if (StageResult error = rate.start(input->sampleFrameCount(), input->sampleRate(), &threads)) {
         return failure(*error);
     }
-
-    InputReader reader(*input, settings_.inputPath);
     FrameLoop frames(makeFrameCoder(codecBits(static_cast<std::uint16_t>(codec)), kFrameSamples),
                      settings_.voiceActivityDetection);
-    if (StageResult error = streamStages(reader, threads.threadCount() > 1, rate, frames, database,
-                                         stopToken(), partOf(report, 0.0, kStreamShare))) {
+    if (StageResult error = streamStages(blocks, rate, frames, database, stopToken(), overlap,
+                                         partOf(report, 0.0, kStreamShare))) {
         return failure(*error);
     }
     const RunSize size = runSize(reader.length(), input->sampleRate());

@@ -5,9 +5,9 @@
 //   openInput            the input file, through the input seam, at a rate we convert
 //   checkDatabasePath    the target can be written before any time is spent
 //   makeDatabase         the image with its title, description and first stream record
-//   RateConverter        the run's resampling plan: 10000 Hz from the input's rate
 //   InputBlocks          the input mixed to 16-bit mono, block by block (read ahead on a thread
-//                        of its own when the run has threads)
+//                        of its own when the run has threads, from before the plan is made)
+//   RateConverter        the run's resampling plan: 10000 Hz from the input's rate
 //   FrameLoop            Frame by Frame: detection, the FrameCoder, one chunk into the image
 //   FrameStage           the FrameLoop fed batch by batch (on a thread of its own when the run
 //                        has threads)
@@ -159,6 +159,8 @@ class InputBlocks {
 
     /// True while a thread reads ahead.
     [[nodiscard]] bool readsAhead() const { return ahead_ != nullptr; }
+    /// The reader; the caller's only once stop() was called.
+    [[nodiscard]] InputReader& reader() { return reader_; }
 
   private:
     struct Ahead;
@@ -319,12 +321,11 @@ class FrameStage {
 
 /// Takes the input's blocks through rate into frames and database until the input has ended or
 /// the database is full; then stops reading (for an input of unknown length cut short, the rest
-/// is read only to learn its length). With threads the input is read ahead and the Frames are
-/// coded on threads of their own (InputBlocks, FrameStage). Checks stop at every block
-/// (Cancelled). Reports the fraction of the run's Frames coded; nothing for an input of unknown
-/// length.
-[[nodiscard]] StageResult streamStages(InputReader& reader, bool threads, RateConverter& rate,
-                                       FrameLoop& frames, PalmDatabase& database,
-                                       const StopToken& stop, const ProgressReport& progress);
+/// is read only to learn its length). With codeAhead the Frames are coded on a thread of their
+/// own (FrameStage). Checks stop at every block (Cancelled). Reports the fraction of the run's
+/// Frames coded; nothing for an input of unknown length.
+[[nodiscard]] StageResult streamStages(InputBlocks& blocks, RateConverter& rate, FrameLoop& frames,
+                                       PalmDatabase& database, const StopToken& stop,
+                                       bool codeAhead, const ProgressReport& progress);
 
 }  // namespace zelvio

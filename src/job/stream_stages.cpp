@@ -3,13 +3,12 @@
 
 namespace zelvio {
 
-StageResult streamStages(InputReader& reader, bool threads, RateConverter& rate, FrameLoop& frames,
-                         PalmDatabase& database, const StopToken& stop,
+StageResult streamStages(InputBlocks& blocks, RateConverter& rate, FrameLoop& frames,
+                         PalmDatabase& database, const StopToken& stop, bool codeAhead,
                          const ProgressReport& progress) {
     // Frames the run codes, for the progress report; unknown (0) while the length is.
     const std::int64_t frameCount = rate.sizeKnown() ? rate.size().frameCount : 0;
-    InputBlocks blocks(reader, stop, threads);
-    FrameStage coding(frames, database, threads);
+    FrameStage coding(frames, database, codeAhead);
     for (bool ended = false; !ended;) {
         MonoBlock block;
         if (StageResult error = blocks.next(block)) {
@@ -42,9 +41,9 @@ StageResult streamStages(InputReader& reader, bool threads, RateConverter& rate,
     if (progress && frameCount > 0) {
         progress(static_cast<double>(frames.framesCoded()) / static_cast<double>(frameCount));
     }
-    if (reader.statedLength() == kUnknownFrameCount) {
+    if (blocks.reader().statedLength() == kUnknownFrameCount) {
         // Cut short, an input of unknown length is read on only to learn how long it was.
-        if (StageResult error = reader.skipToEnd(stop)) {
+        if (StageResult error = blocks.reader().skipToEnd(stop)) {
             return error;
         }
     }
