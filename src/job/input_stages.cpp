@@ -92,12 +92,18 @@ void mixToMono(std::span<const SampleFrame> frames, bool stereo, std::int16_t* m
     }
 }
 
+std::size_t inputBlockFrames(std::uint32_t inputRate) {
+    return std::clamp<std::size_t>(kInputBlockFrames * inputRate / kStreamSampleRate, 1,
+                                   kInputBlockFrames);
+}
+
 InputReader::InputReader(AudioSource& input, const fs::path& path)
     : input_(input),
       path_(path),
       stereo_(input.channels() == 2),
+      blockFrames_(static_cast<std::int64_t>(inputBlockFrames(input.sampleRate()))),
       stated_(input.sampleFrameCount() < 0 ? kUnknownFrameCount : input.sampleFrameCount()),
-      frames_(kInputBlockFrames) {}
+      frames_(inputBlockFrames(input.sampleRate())) {}
 
 StageResult InputReader::readFrames(std::int64_t& count, bool& ended) {
     count = 0;
@@ -105,7 +111,7 @@ StageResult InputReader::readFrames(std::int64_t& count, bool& ended) {
         ended = true;
         return std::nullopt;
     }
-    auto wanted = static_cast<std::int64_t>(kInputBlockFrames);
+    std::int64_t wanted = blockFrames_;
     if (stated_ != kUnknownFrameCount) {
         wanted = std::min(wanted, stated_ - framesRead_);
     }

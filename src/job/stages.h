@@ -84,8 +84,13 @@ using ProgressReport = std::function<void(double fraction)>;
 /// The mono samples of frames (monoSample of each) into mono, which holds frames.size().
 void mixToMono(std::span<const SampleFrame> frames, bool stereo, std::int16_t* mono);
 
-/// Sample frames read from the input at a time.
+/// Sample frames read from the input at a time, at most.
 inline constexpr std::size_t kInputBlockFrames = 16384;
+
+/// The sample frames of a block at inputRate: kInputBlockFrames, fewer below 10000 Hz, so that a
+/// block never stands for more than kInputBlockFrames samples at 10000 Hz (at 613 Hz a full
+/// block would make 267000 of them, and the batches between the stages would grow alike).
+[[nodiscard]] std::size_t inputBlockFrames(std::uint32_t inputRate);
 
 /// Reads the input front to back and mixes it to 16-bit mono, one block at a time. An input of
 /// known length is read exactly to its stated end; one of unknown length (kUnknownFrameCount)
@@ -95,7 +100,7 @@ class InputReader {
     /// input and path (which names the input in messages) must outlive the reader.
     InputReader(AudioSource& input, const std::filesystem::path& path);
 
-    /// Reads up to kInputBlockFrames sample frames as mono samples into block (resized to what
+    /// Reads up to inputBlockFrames() sample frames as mono samples into block (resized to what
     /// was read; empty at the end). ended becomes true once the input's last sample frame has been
     /// read. FileIoError when the input cannot be read to its end.
     [[nodiscard]] StageResult read(std::vector<std::int16_t>& block, bool& ended);
@@ -119,6 +124,7 @@ class InputReader {
     AudioSource& input_;
     const std::filesystem::path& path_;
     bool stereo_;
+    std::int64_t blockFrames_;
     std::int64_t stated_;
     std::int64_t framesRead_ = 0;
     bool ended_ = false;
