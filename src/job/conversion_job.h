@@ -16,10 +16,22 @@
 // the database is full the input is read no further. The job prints nothing: front ends show the
 // outcome. The stages run() goes through are declared, one by one, in job/stages.h.
 //
-// Threads: with settings.threads other than 1 the input is read ahead on a thread of its own and
-// the rate conversion is split over a pool of threads; the bytes written are the same with any
-// number of threads. A run may be stopped from another thread or a signal handler (settings.stop,
-// job/stop_token.h).
+// Threads: with settings.threads other than 1 the input is read ahead on a thread of its own, the
+// rate conversion is split over a pool of threads and the Frames are coded on a thread of their
+// own; the bytes written are the same with any number of threads.
+//
+// Stopping: a run may be stopped from another thread or a signal handler. From a user interface,
+// run the job on a worker thread and keep its StopToken (job/stop_token.h):
+//
+//   StopToken stop;                                    // lives longer than the run
+//   settings.stop = &stop;
+//   worker = std::thread([=, &stop] { emit(ConversionJob(settings, progress).run()); });
+//   ...
+//   stop.request();                                    // Cancel pressed: soon after, run() gives
+//                                                      // OutcomeKind::Cancelled, nothing written
+//
+// The progress callback is called on the worker thread; a front end passes the fraction on to
+// its own thread.
 
 #include <cstdint>
 #include <filesystem>
