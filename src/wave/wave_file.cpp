@@ -8,7 +8,6 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
-#include <type_traits>
 
 #include "pdb/byte_order.h"
 
@@ -101,7 +100,7 @@ void decodeStereo(const std::uint8_t* bytes, std::int64_t frameCount, SampleFram
 
 // 16-bit stereo: on a little-endian host the stored frames are laid out as SampleFrames already.
 void decodeStereo16(const std::uint8_t* bytes, std::int64_t frameCount, SampleFrame* entries) {
-    static_assert(sizeof(SampleFrame) == 4 && std::is_trivially_copyable_v<SampleFrame>);
+    static_assert(sizeof(SampleFrame) == 4);  // two 16-bit slots, nothing else
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(entries, bytes, static_cast<std::size_t>(frameCount) * sizeof(SampleFrame));
     } else {
