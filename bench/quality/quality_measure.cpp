@@ -48,17 +48,21 @@ RoundTripQuality compareWithReference(std::span<const std::int16_t> reference,
 bool readMonoSamples(const std::filesystem::path& path, std::vector<std::int16_t>& samples,
                      std::uint32_t& rate, std::string& error) {
     std::unique_ptr<AudioSource> input;
-    MemoryMonoSink mono;
-    StageResult failed = openInput(path, input);
-    if (!failed) {
-        rate = input->sampleRate();
-        failed = stageInput(*input, path, mono, {});
-    }
-    if (failed) {
+    if (const StageResult failed = openInput(path, input)) {
         error = failed->detail;
         return false;
     }
-    samples = mono.samples();
+    rate = input->sampleRate();
+    InputReader reader(*input, path);
+    std::vector<std::int16_t> block;
+    samples.clear();
+    for (bool ended = false; !ended;) {
+        if (const StageResult failed = reader.read(block, ended)) {
+            error = failed->detail;
+            return false;
+        }
+        samples.insert(samples.end(), block.begin(), block.end());
+    }
     return true;
 }
 
@@ -69,14 +73,19 @@ bool referenceAtStreamRate(const std::filesystem::path& path, std::vector<std::i
     if (!readMonoSamples(path, mono, rate, error)) {
         return false;
     }
-    MemoryMonoSource source(mono);
-    MemoryMonoSink resampled;
-    if (const StageResult failed = resampleToStreamRate(
-            source, resampled, runSize(static_cast<std::int64_t>(mono.size()), rate), {})) {
+    RateConverter converter;
+    samples.clear();
+    StageResult failed = converter.start(std::ssize(mono), rate, nullptr);
+    if (!failed) {
+        failed = converter.push(mono, samples);
+    }
+    if (!failed) {
+        failed = converter.finish(samples);
+    }
+    if (failed) {
         error = failed->detail;
         return false;
     }
-    samples = resampled.samples();
     return true;
 }
 

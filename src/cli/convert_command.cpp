@@ -1,5 +1,8 @@
 // zelvio convert INPUT.wav [-o OUTPUT.pdb] [--title TEXT] [--description TEXT]
-//                [--bits 8|4|3|2] [--vad] [-f] [-q]
+//                [--bits 8|4|3|2] [--vad] [--threads N] [-f] [-q]
+// SIGINT and SIGTERM stop a running conversion cleanly: nothing is written, no temporary file is
+// left, and the command exits with 128 + the signal's number (130, 143).
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -20,11 +23,43 @@ struct ConvertOptions {
     std::string description;
     int bits = 8;
     bool vad = false;
+    unsigned threads = 0;
     bool force = false;
     bool quiet = false;
 };
 
+/// The running conversion's stop token, and the signal that asked it to stop (0: none). The
+/// handler only stores: into the token's lock-free flag and a sig_atomic_t.
+StopToken stopBySignal;
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void onStopSignal(int signal) {
+    stopSignal = signal;
+    stopBySignal.request();
+}
+
+/// While it lives, SIGINT and SIGTERM stop the conversion instead of ending the process; the
+/// handlers found before are put back after.
+class StopOnSignals {
+  public:
+    StopOnSignals()
+        : previousInterrupt_(std::signal(SIGINT, onStopSignal)),
+          previousTerminate_(std::signal(SIGTERM, onStopSignal)) {}
+    ~StopOnSignals() {
+        std::signal(SIGINT, previousInterrupt_ == SIG_ERR ? SIG_DFL : previousInterrupt_);
+        std::signal(SIGTERM, previousTerminate_ == SIG_ERR ? SIG_DFL : previousTerminate_);
+    }
+    StopOnSignals(const StopOnSignals&) = delete;
+    StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+  private:
+    using Handler = void (*)(int);
+    Handler previousInterrupt_;
+    Handler previousTerminate_;
+};
+
 int runConvert(const ConvertOptions& options) {
+    const StopOnSignals stopOnSignals;
     ConversionSettings settings;
     settings.inputPath = options.input;
     settings.databasePath = outputPathFor(options.output, settings.inputPath, ".pdb");
@@ -32,6 +67,8 @@ int runConvert(const ConvertOptions& options) {
     settings.description = options.description;
     settings.bitsPerSample = options.bits;
     settings.voiceActivityDetection = options.vad;
+    settings.threads = options.threads;
+    settings.stop = &stopBySignal;
 
     if (const std::string problem = overwriteProblem(settings.databasePath, options.force);
         !problem.empty()) {
@@ -44,6 +81,12 @@ int runConvert(const ConvertOptions& options) {
     const ConversionOutcome outcome = job.run();
     progress.finish();
 
+    if (outcome.kind == OutcomeKind::Cancelled) {
+        if (!options.quiet) {
+            printError(outcome.message);
+        }
+        return 128 + (stopSignal != 0 ? static_cast<int>(stopSignal) : SIGINT);
+    }
     if (outcome.failed()) {
         printError(outcome.detail.empty() ? outcome.message
                                           : outcome.message + " (" + outcome.detail + ")");
@@ -82,6 +125,10 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
         ->capture_default_str();
     command->add_flag("--vad", options->vad,
                       "Voice activity detection: store quiet stretches as silence");
+    command
+        ->add_option("--threads", options->threads,
+                     "Threads to use: 0 for all the processor's (at most 8), 1 for one")
+        ->capture_default_str();
     command->add_flag("-f,--force", options->force, "Overwrite an existing database file");
     command->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
     command->callback([options, &exitCode] { exitCode = runConvert(*options); });

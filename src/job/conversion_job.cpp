@@ -9,14 +9,18 @@
 namespace zelvio {
 namespace {
 
-// Shares of the whole run in the progress report, by the work each stage does.
-constexpr double kStagingShare = 0.15;
-constexpr double kResamplingShare = 0.70;
-constexpr double kCodingShare = 0.15;
+// The share of the run's progress that the streamed stages take; saving takes the rest.
+constexpr double kStreamShare = 0.99;
 
 ConversionOutcome failure(const StageError& error) {
     ConversionOutcome outcome;
     outcome.kind = error.kind;
+    if (error.kind == OutcomeKind::Cancelled) {
+        outcome.caption = kCancelledCaption;
+        outcome.icon = OutcomeIcon::Information;
+        outcome.message = kCancelledText;
+        return outcome;
+    }
     outcome.caption = kErrorCaption;
     outcome.icon = OutcomeIcon::Stop;
     outcome.detail = error.detail;
@@ -78,53 +82,47 @@ std::string formatMinutesSeconds(std::int64_t milliseconds) {
 ConversionJob::ConversionJob(ConversionSettings settings, ProgressCallback progress)
     : settings_(std::move(settings)), progress_(std::move(progress)) {}
 
+ConversionJob::~ConversionJob() = default;
+
+void ConversionJob::readInputFrom(std::unique_ptr<AudioSource> input) {
+    input_ = std::move(input);
+}
+
 ConversionOutcome ConversionJob::run() {
     const ProgressReport report = clampedReport(progress_);
     const CodecCode codec = codecForBits(settings_.bitsPerSample);
+    if (report) {
+        report(0.0);
+    }
 
-    std::unique_ptr<AudioSource> input;
+    std::unique_ptr<AudioSource> input = std::move(input_);
     if (StageResult error = openInput(settings_.inputPath, input)) {
         return failure(*error);
     }
     if (StageResult error = checkDatabasePath(settings_.databasePath)) {
         return failure(*error);
     }
-    const RunSize size = runSize(input->sampleFrameCount(), input->sampleRate());
-    ScratchFiles scratch;
-    if (StageResult error = scratch.createStaged()) {
-        return failure(*error);
-    }
     PalmDatabase database;
     if (StageResult error = makeDatabase(settings_, codec, database)) {
         return failure(*error);
     }
-
-    if (StageResult error = stageInput(*input, settings_.inputPath, scratch.stagedSink(),
-                                       partOf(report, 0.0, kStagingShare))) {
+    ThreadPool threads(settings_.threads);
+    const bool overlap = threads.threadCount() > 1;
+    InputReader reader(*input, settings_.inputPath);
+    InputBlocks blocks(reader, stopToken(), overlap);  // with threads, reading starts here
+    RateConverter rate;
+    if (StageResult error = rate.start(input->sampleFrameCount(), input->sampleRate(), &threads)) {
         return failure(*error);
     }
-    input.reset();  // the input is closed once it is staged
-    if (StageResult error = scratch.startResampling()) {
-        return failure(*error);
-    }
-    if (StageResult error =
-            resampleToStreamRate(scratch.stagedSource(), scratch.resampledSink(), size,
-                                 partOf(report, kStagingShare, kResamplingShare))) {
-        return failure(*error);
-    }
-    if (StageResult error = scratch.finishResampling()) {
-        return failure(*error);
-    }
-
     FrameLoop frames(makeFrameCoder(codecBits(static_cast<std::uint16_t>(codec)), kFrameSamples),
                      settings_.voiceActivityDetection);
-    if (StageResult error =
-            frames.run(scratch.resampledSource(), size.frameCount, database,
-                       partOf(report, kStagingShare + kResamplingShare, kCodingShare))) {
+    if (StageResult error = streamStages(blocks, rate, frames, database, stopToken(), overlap,
+                                         partOf(report, 0.0, kStreamShare))) {
         return failure(*error);
     }
-    scratch.removeResampled();
-    if (StageResult error = saveStage(database, settings_.databasePath)) {
+    const RunSize size = runSize(reader.length(), input->sampleRate());
+    input.reset();  // the input is closed once it has been read
+    if (StageResult error = saveStage(database, settings_.databasePath, stopToken())) {
         return failure(*error);
     }
     if (report) {

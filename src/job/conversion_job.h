@@ -8,19 +8,42 @@
 //   ConversionOutcome outcome = ConversionJob(settings).run();
 //   if (outcome.failed()) { show(outcome.message, outcome.detail); }
 //
-// The input is staged as 16-bit mono in a scratch file, brought to 10000 samples per second in a
-// second scratch file, cut into Frames of 200 samples, optionally reduced to one-byte silence
+// The input streams through the stages block by block: read and mixed to 16-bit mono, brought to
+// 10000 samples per second, cut into Frames of 200 samples, optionally reduced to one-byte silence
 // chunks, coded (8-bit PCM or 4-, 3- or 2-bit ADPCM) and stored in the database image, which is
-// saved at the end. Scratch files live in the system's temporary folder (TMPDIR) under unique
-// names and are removed on every way out. The job prints nothing: front ends show the outcome.
-// The stages run() goes through are declared, one by one, in job/stages.h.
+// saved at the end. Nothing but the database is written, and memory stays flat in the input's
+// length: a few blocks of samples, the resampler's coefficient table and the database image. Once
+// the database is full the input is read no further. The job prints nothing: front ends show the
+// outcome. The stages run() goes through are declared, one by one, in job/stages.h.
+//
+// Threads: with settings.threads other than 1 the input is read ahead on a thread of its own, the
+// rate conversion is split over a pool of threads and the Frames are coded on a thread of their
+// own; the bytes written are the same with any number of threads.
+//
+// Stopping: a run may be stopped from another thread or a signal handler. From a user interface,
+// run the job on a worker thread and keep its StopToken (job/stop_token.h):
+//
+//   StopToken stop;                                    // lives longer than the run
+//   settings.stop = &stop;
+//   worker = std::thread([=, &stop] { emit(ConversionJob(settings, progress).run()); });
+//   ...
+//   stop.request();                                    // Cancel pressed: soon after, run() gives
+//                                                      // OutcomeKind::Cancelled, nothing written
+//
+// The progress callback is called on the worker thread; a front end passes the fraction on to
+// its own thread.
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "job/stop_token.h"
+
 namespace zelvio {
+
+class AudioSource;
 
 /// What the user chose. Texts are UTF-8; the job converts them for the handheld.
 struct ConversionSettings {
@@ -30,6 +53,12 @@ struct ConversionSettings {
     std::string description;              ///< stored in the information record; first 63 used
     int bitsPerSample = 8;                ///< 8, 4 or 3; any other value codes at 2 bits
     bool voiceActivityDetection = false;  ///< store quiet Frames as one-byte silence chunks
+    /// Threads the run may use: 0 all the processor's (at most 8), 1 the calling thread only.
+    unsigned threads = 0;
+    /// When not null, the run stops once stop->request() is called (from any thread, or a signal
+    /// handler): it then writes nothing and ends with OutcomeKind::Cancelled. The token must
+    /// outlive the run.
+    StopToken* stop = nullptr;
 };
 
 /// How a run ended.
@@ -37,8 +66,9 @@ enum class OutcomeKind {
     Success,       ///< the database was saved with all the audio
     DatabaseFull,  ///< the database was saved, but the audio did not fit: the end was cut
     InputError,    ///< the input cannot be opened or is not a WAVE file we can convert
-    FileIoError,   ///< a scratch file could not be written or read
+    FileIoError,   ///< the input could not be read to its end, or memory ran out
     SaveError,     ///< the database file could not be written
+    Cancelled,     ///< the run was stopped on request (ConversionSettings::stop): nothing written
 };
 
 /// The box a front end shows for an outcome.
@@ -65,7 +95,9 @@ inline constexpr const char* kFileIoErrorText = "FILE IO error!";
 inline constexpr const char* kSaveErrorText = "FILE IO error when creating database file!";
 inline constexpr const char* kSuccessText =
     "Conversion completed successfully, audio database file saved.";
+inline constexpr const char* kCancelledText = "Conversion cancelled";
 inline constexpr const char* kErrorCaption = "Error";
+inline constexpr const char* kCancelledCaption = "Cancelled";
 inline constexpr const char* kSavedCaption = "Audio Database Saved";
 
 /// Input rates a conversion accepts. The designed 65-tap filter and the resampler's 4096-sample
@@ -80,17 +112,38 @@ std::string formatMinutesSeconds(std::int64_t milliseconds);
 
 class ConversionJob {
   public:
-    /// Called with the fraction done (0 to 1), from the thread that runs the job.
+    /// Called with the fraction done (0 to 1, never falling), from the thread that runs the job:
+    /// 0 at the start, then as Frames are coded, 1 once the database is saved. For an input
+    /// whose length is known only at its end the fraction cannot be known: such a run reports 0
+    /// at the start and 1 at the end only, and a front end should show it as busy meanwhile.
     using ProgressCallback = std::function<void(double fraction)>;
 
     explicit ConversionJob(ConversionSettings settings, ProgressCallback progress = {});
 
+    ~ConversionJob();
+    ConversionJob(const ConversionJob&) = delete;
+    ConversionJob& operator=(const ConversionJob&) = delete;
+
+    /// Reads the samples from input, already open, instead of opening settings.inputPath (which
+    /// then only names the input in messages). Its length may be unknown (kUnknownFrameCount).
+    void readInputFrom(std::unique_ptr<AudioSource> input);
+
     /// Runs the whole conversion. Blocking; may be called once.
     ConversionOutcome run();
 
+    /// Asks a running (or not yet started) run to stop, through settings.stop when it was given.
+    /// Safe from any thread while run() runs.
+    void requestStop() noexcept { stopToken().request(); }
+
   private:
+    [[nodiscard]] StopToken& stopToken() noexcept {
+        return settings_.stop != nullptr ? *settings_.stop : ownStop_;
+    }
+
     ConversionSettings settings_;
     ProgressCallback progress_;
+    std::unique_ptr<AudioSource> input_;
+    StopToken ownStop_;  ///< the run's token when the settings name none
 };
 
 }  // namespace zelvio

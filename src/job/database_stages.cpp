@@ -33,8 +33,13 @@ StageResult makeDatabase(const ConversionSettings& settings, CodecCode codec,
     return std::nullopt;
 }
 
-StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path) {
-    if (saveDatabase(database, path) != kDbOk) {
+StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path,
+                      const StopToken& stop) {
+    AtomicFile file(path);
+    if (saveDatabase(database, file, &stop) != kDbOk) {
+        if (stop.requested()) {
+            return cancelledError();
+        }
         return StageError{OutcomeKind::SaveError, "cannot write " + quotedPath(path)};
     }
     return std::nullopt;

@@ -1,8 +1,14 @@
+#include <algorithm>
 #include <array>
 
 #include "job/stages.h"
 
 namespace zelvio {
+namespace {
+
+constexpr auto kFrameLength = static_cast<std::size_t>(kFrameSamples);
+
+}  // namespace
 
 FrameLoop::FrameLoop(std::unique_ptr<FrameCoder> coder, bool detection)
     : coder_(std::move(coder)), detection_(detection) {
@@ -10,34 +16,53 @@ FrameLoop::FrameLoop(std::unique_ptr<FrameCoder> coder, bool detection)
     detector_.configure(kDetectorPeakLimit, kDetectorMeanLimit, kDetectorHangover);
 }
 
-StageResult FrameLoop::run(MonoSource& samples, std::int64_t frameCount, PalmDatabase& database,
-                           const ProgressReport& progress) {
-    std::array<std::int16_t, kFrameSamples> frame{};
+StageResult FrameLoop::codeFrame(const std::int16_t* frame, PalmDatabase& database) {
     std::array<std::uint8_t, 1 + codedFrameBytes(8)> chunk{};  // the marker and the widest Frame
-    for (std::int64_t index = 0; index < frameCount; ++index) {
-        if (samples.read(frame.data(), kFrameSamples) != kFrameSamples) {
-            return StageError{OutcomeKind::FileIoError, "cannot read a scratch file"};
+    std::uint16_t length = 0;
+    std::uint8_t level = 0;
+    if (detection_ && detector_.classifyFrame(frame, level, kFrameSamples) != 0) {
+        chunk[0] = silenceMarker(level);
+        length = 1;
+    } else {
+        chunk[0] = kAudioChunkMarker;
+        coder_->encodeFrame(frame, chunk.data() + 1);
+        length = static_cast<std::uint16_t>(1 + coder_->codedBytes());
+    }
+    if (database.appendChunk(0, length, chunk.data()) != kDbOk) {
+        if (database.isFull()) {
+            full_ = true;
+            return std::nullopt;
         }
-        std::uint16_t length = 0;
-        std::uint8_t level = 0;
-        if (detection_ && detector_.classifyFrame(frame.data(), level, kFrameSamples) != 0) {
-            chunk[0] = silenceMarker(level);
-            length = 1;
-        } else {
-            chunk[0] = kAudioChunkMarker;
-            coder_->encodeFrame(frame.data(), chunk.data() + 1);
-            length = static_cast<std::uint16_t>(1 + coder_->codedBytes());
+        return StageError{OutcomeKind::FileIoError, "not enough memory for the database"};
+    }
+    ++framesCoded_;
+    return std::nullopt;
+}
+
+StageResult FrameLoop::code(std::span<const std::int16_t> samples, PalmDatabase& database) {
+    std::size_t at = 0;
+    if (partialCount_ > 0 && !full_) {
+        const std::size_t take = std::min(samples.size(), kFrameLength - partialCount_);
+        std::copy_n(samples.begin(), take, partial_.begin() + partialCount_);
+        partialCount_ += take;
+        at = take;
+        if (partialCount_ < kFrameLength) {
+            return std::nullopt;
         }
-        if (database.appendChunk(0, length, chunk.data()) != kDbOk) {
-            if (database.isFull()) {
-                break;
-            }
-            return StageError{OutcomeKind::FileIoError, "not enough memory for the database"};
+        partialCount_ = 0;
+        if (StageResult error = codeFrame(partial_.data(), database)) {
+            return error;
         }
-        ++framesCoded_;
-        if (progress && (index & 255) == 0) {
-            progress(static_cast<double>(index) / static_cast<double>(frameCount));
+    }
+    for (; !full_ && samples.size() - at >= kFrameLength; at += kFrameLength) {
+        if (StageResult error = codeFrame(samples.data() + at, database)) {
+            return error;
         }
+    }
+    if (!full_) {
+        partialCount_ = samples.size() - at;
+        std::copy(samples.begin() + static_cast<std::ptrdiff_t>(at), samples.end(),
+                  partial_.begin());
     }
     return std::nullopt;
 }

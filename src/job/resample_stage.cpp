@@ -1,30 +1,6 @@
 #include "job/stages.h"
 
 namespace zelvio {
-namespace {
-
-/// Passes samples on and reports how far the rate conversion has come.
-class ProgressSink final : public MonoSink {
-  public:
-    ProgressSink(MonoSink& inner, std::int64_t expected, const ProgressReport& report)
-        : inner_(inner), expected_(expected), report_(report) {}
-
-    bool write(const std::int16_t* samples, std::size_t count) override {
-        written_ += static_cast<std::int64_t>(count);
-        if (report_ && expected_ > 0) {
-            report_(static_cast<double>(written_) / static_cast<double>(expected_));
-        }
-        return inner_.write(samples, count);
-    }
-
-  private:
-    MonoSink& inner_;
-    std::int64_t expected_;
-    std::int64_t written_ = 0;
-    const ProgressReport& report_;
-};
-
-}  // namespace
 
 RunSize runSize(std::int64_t inputCount, std::uint32_t inputRate) {
     RunSize size;
@@ -36,23 +12,58 @@ RunSize runSize(std::int64_t inputCount, std::uint32_t inputRate) {
     return size;
 }
 
-StageResult resampleToStreamRate(MonoSource& staged, MonoSink& resampled, const RunSize& size,
-                                 const ProgressReport& progress) {
-    ProgressSink sink(resampled, size.outputCount, progress);
-    const ResampleResult result =
-        resampleFile(size.factor, staged, sink, size.inputCount, size.outputCount,
-                     {.filter = ResampleFilter::Designed, .interpolation = Interpolation::Linear});
-    switch (result.status) {
-        case kResampleOk:
-            return std::nullopt;
-        case kResampleReadError:
-            return StageError{OutcomeKind::FileIoError, "cannot read a scratch file"};
-        case kResampleWriteError:
-            return StageError{OutcomeKind::FileIoError, "cannot write a scratch file"};
-        default:
-            return StageError{OutcomeKind::FileIoError,
-                              std::string("cannot resample: ") + resampleStatusText(result.status)};
+StageResult RateConverter::resampleError(ResampleStatus status) {
+    return StageError{OutcomeKind::FileIoError,
+                      std::string("cannot resample: ") + resampleStatusText(status)};
+}
+
+StageResult RateConverter::start(std::int64_t inputCount, std::uint32_t inputRate,
+                                 ThreadPool* pool) {
+    inputRate_ = inputRate;
+    const bool known = inputCount != kUnknownFrameCount;
+    size_ = runSize(known ? inputCount : 0, inputRate);
+    sizeKnown_ = known;
+    // The filter and table reading resampleFile uses for a conversion.
+    const ResampleStatus status =
+        ResamplePlan::build(size_.factor, runFilterFor(ResampleFilter::Designed),
+                            Interpolation::Linear, plan_, {.pool = pool});
+    if (status != kResampleOk) {
+        return resampleError(status);
     }
+    stream_.emplace(plan_, known ? inputCount : kUnknownInputCount, known ? size_.outputCount : 0,
+                    pool);
+    return std::nullopt;
+}
+
+StageResult RateConverter::push(std::span<const std::int16_t> input,
+                                std::vector<std::int16_t>& output) {
+    if (!stream_) {
+        return resampleError(kResampleBadFilter);
+    }
+    if (!sizeKnown_) {
+        // The input holds at least the samples taken so far, so the run makes at least as many
+        // outputs as that many would.
+        const std::int64_t atLeast =
+            stream_->inputsTaken() + static_cast<std::int64_t>(input.size());
+        stream_->allowOutputs(runSize(atLeast, inputRate_).outputCount);
+    }
+    const ResampleStatus status = stream_->push(input, output);
+    return status == kResampleOk ? StageResult{} : resampleError(status);
+}
+
+StageResult RateConverter::finish(std::vector<std::int16_t>& output) {
+    if (!stream_) {
+        return resampleError(kResampleBadFilter);
+    }
+    ResampleStatus status = kResampleOk;
+    if (sizeKnown_) {
+        status = stream_->drain(output);
+    } else {
+        size_ = runSize(stream_->inputsTaken(), inputRate_);
+        sizeKnown_ = true;
+        status = stream_->endInput(size_.outputCount, output);
+    }
+    return status == kResampleOk ? StageResult{} : resampleError(status);
 }
 
 }  // namespace zelvio

@@ -3,16 +3,18 @@
 namespace zelvio {
 namespace {
 
-/// Passes the image's bytes on to the file.
+/// Passes the image's bytes on to the file, until a stop is requested.
 class AtomicFileSink final : public ByteSink {
   public:
-    explicit AtomicFileSink(AtomicFile& file) : file_(file) {}
+    AtomicFileSink(AtomicFile& file, const StopToken* stop) : file_(file), stop_(stop) {}
     [[nodiscard]] bool write(const std::uint8_t* bytes, std::size_t count) override {
-        return file_.write(bytes, count);
+        return !stopped() && file_.write(bytes, count);
     }
+    [[nodiscard]] bool stopped() const { return stop_ != nullptr && stop_->requested(); }
 
   private:
     AtomicFile& file_;
+    const StopToken* stop_;
 };
 
 }  // namespace
@@ -22,12 +24,12 @@ DbStatus saveDatabase(PalmDatabase& database, const std::filesystem::path& path)
     return saveDatabase(database, file);
 }
 
-DbStatus saveDatabase(PalmDatabase& database, AtomicFile& file) {
+DbStatus saveDatabase(PalmDatabase& database, AtomicFile& file, const StopToken* stop) {
     if (!file.open()) {
         return kDbCannotCreate;
     }
-    AtomicFileSink sink(file);
-    if (database.writeImage(sink) != kDbOk) {
+    AtomicFileSink sink(file, stop);
+    if (database.writeImage(sink) != kDbOk || sink.stopped()) {
         file.discard();
         return kDbCannotCreate;
     }

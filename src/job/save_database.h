@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "io/atomic_file.h"
+#include "job/stop_token.h"
 #include "pdb/palm_database.h"
 
 namespace zelvio {
@@ -15,6 +16,9 @@ namespace zelvio {
 [[nodiscard]] DbStatus saveDatabase(PalmDatabase& database, const std::filesystem::path& path);
 
 /// The same through a given file that has not been opened yet (a test makes its writes fail).
-[[nodiscard]] DbStatus saveDatabase(PalmDatabase& database, AtomicFile& file);
+/// When stop is given and a stop is requested before the rename, the temporary file is removed
+/// and the result is kDbCannotCreate.
+[[nodiscard]] DbStatus saveDatabase(PalmDatabase& database, AtomicFile& file,
+                                    const StopToken* stop = nullptr);
 
 }  // namespace zelvio

@@ -4,43 +4,56 @@
 //
 //   openInput            the input file, through the input seam, at a rate we convert
 //   checkDatabasePath    the target can be written before any time is spent
-//   ScratchFiles         the two raw sample files between the stages
 //   makeDatabase         the image with its title, description and first stream record
-//   stageInput           the input mixed to 16-bit mono (scratch file 1)
-//   resampleToStreamRate the mono samples at 10000 Hz (scratch file 2)
+//   InputBlocks          the input mixed to 16-bit mono, block by block (read ahead on a thread
+//                        of its own when the run has threads, from before the plan is made)
+//   RateConverter        the run's resampling plan: 10000 Hz from the input's rate
 //   FrameLoop            Frame by Frame: detection, the FrameCoder, one chunk into the image
+//   FrameStage           the FrameLoop fed batch by batch (on a thread of its own when the run
+//                        has threads)
+//   streamStages         the blocks through the RateConverter into the FrameStage, until the
+//                        input ends or the database is full
 //   saveStage            the image written out whole
 //
 // A stage that stops the run gives back a StageError: the outcome kind and the detail the user
-// sees. Every stage reports its progress as a fraction of its own work.
+// sees. Every stage reports its progress as a fraction of its own work. Memory stays flat in the
+// input's length: a few blocks of samples between the stages, the resampling plan's coefficient
+// table (at most a few MiB) and the database image.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "coding/frame_coder.h"
 #include "coding/voice_activity_detector.h"
-#include "io/scratch_file.h"
 #include "job/conversion_job.h"
-#include "job/raw_sample_file.h"
+#include "job/stop_token.h"
 #include "pdb/palm_database.h"
+#include "resample/fast_resampler.h"
 #include "resample/resampler.h"
+#include "resample/thread_pool.h"
 #include "wave/audio_source.h"
 
 namespace zelvio {
 
 /// Why a stage stopped the run.
 struct StageError {
-    OutcomeKind kind;    ///< InputError, FileIoError or SaveError
+    OutcomeKind kind;    ///< InputError, FileIoError, SaveError or Cancelled
     std::string detail;  ///< what exactly went wrong, for the user
 };
 
 /// What a stage gives back: nothing when it succeeded.
 using StageResult = std::optional<StageError>;
+
+/// The StageError of a run stopped on request.
+[[nodiscard]] StageError cancelledError();
 
 /// Takes a stage's progress, the fraction of its work done (0 to 1). May be empty.
 using ProgressReport = std::function<void(double fraction)>;
@@ -51,8 +64,9 @@ using ProgressReport = std::function<void(double fraction)>;
 
 // --- Input ---------------------------------------------------------------------------------
 
-/// Opens the input through openAudioSource() into input. Refuses (InputError) a file that cannot
-/// be read and a sample rate outside kMinInputRate to kMaxInputRate.
+/// Opens the input through openAudioSource() into input, unless input is already open (a source
+/// the caller gave). Refuses (InputError) a file that cannot be read and a sample rate outside
+/// kMinInputRate to kMaxInputRate.
 [[nodiscard]] StageResult openInput(const std::filesystem::path& path,
                                     std::unique_ptr<AudioSource>& input);
 
@@ -67,45 +81,100 @@ using ProgressReport = std::function<void(double fraction)>;
                   : frame.left;
 }
 
-/// Reads the whole input (named path in messages) and writes it to staged as 16-bit mono, block
-/// by block. FileIoError when the input cannot be read to its end or staged refuses samples.
-[[nodiscard]] StageResult stageInput(AudioSource& input, const std::filesystem::path& path,
-                                     MonoSink& staged, const ProgressReport& progress);
+/// The mono samples of frames (monoSample of each) into mono, which holds frames.size().
+void mixToMono(std::span<const SampleFrame> frames, bool stereo, std::int16_t* mono);
 
-// --- Scratch files -------------------------------------------------------------------------
+/// Sample frames read from the input at a time, at most.
+inline constexpr std::size_t kInputBlockFrames = 16384;
 
-/// The two scratch files between the stages: the staged input (mono at the input rate) and the
-/// resampled samples (10000 Hz), each written once and then read back, in this order:
-/// createStaged(), stagedSink(); startResampling(), stagedSource(), resampledSink();
-/// finishResampling(), resampledSource(); removeResampled(). Both are removed on every way out.
-class ScratchFiles {
+/// The sample frames of a block at inputRate: kInputBlockFrames, fewer below 10000 Hz, so that a
+/// block never stands for more than kInputBlockFrames samples at 10000 Hz (at 613 Hz a full
+/// block would make 267000 of them, and the batches between the stages would grow alike).
+[[nodiscard]] std::size_t inputBlockFrames(std::uint32_t inputRate);
+
+/// Reads the input front to back and mixes it to 16-bit mono, one block at a time. An input of
+/// known length is read exactly to its stated end; one of unknown length (kUnknownFrameCount)
+/// until the source says it has reached the end, which gives the length.
+class InputReader {
   public:
-    /// Creates scratch file 1. FileIoError when it cannot be made.
-    [[nodiscard]] StageResult createStaged();
-    /// Writes scratch file 1.
-    [[nodiscard]] MonoSink& stagedSink() { return stagedSink_; }
-    /// Turns scratch file 1 over to reading and creates scratch file 2. FileIoError when the
-    /// staged samples cannot all be written or file 2 cannot be made.
-    [[nodiscard]] StageResult startResampling();
-    /// Reads scratch file 1.
-    [[nodiscard]] MonoSource& stagedSource() { return stagedSource_; }
-    /// Writes scratch file 2.
-    [[nodiscard]] MonoSink& resampledSink() { return resampledSink_; }
-    /// Removes scratch file 1 and turns file 2 over to reading. FileIoError when the resampled
-    /// samples cannot all be written.
-    [[nodiscard]] StageResult finishResampling();
-    /// Reads scratch file 2.
-    [[nodiscard]] MonoSource& resampledSource() { return resampledSource_; }
-    /// Removes scratch file 2.
-    void removeResampled() { resampled_.remove(); }
+    /// input and path (which names the input in messages) must outlive the reader.
+    InputReader(AudioSource& input, const std::filesystem::path& path);
+
+    /// Reads up to inputBlockFrames() sample frames as mono samples into block (resized to what
+    /// was read; empty at the end). ended becomes true once the input's last sample frame has been
+    /// read. FileIoError when the input cannot be read to its end.
+    [[nodiscard]] StageResult read(std::vector<std::int16_t>& block, bool& ended);
+
+    /// Reads the rest of the input without keeping it, to learn its length (for an input of
+    /// unknown length that is cut short). Checks stop at every block (Cancelled).
+    [[nodiscard]] StageResult skipToEnd(const StopToken& stop);
+
+    /// Sample frames read so far: the input's length once it has ended.
+    [[nodiscard]] std::int64_t framesRead() const { return framesRead_; }
+    /// The input's length as stated up front, or kUnknownFrameCount.
+    [[nodiscard]] std::int64_t statedLength() const { return stated_; }
+    /// The input's length: as stated, or else as read once the input has ended.
+    [[nodiscard]] std::int64_t length() const {
+        return stated_ != kUnknownFrameCount ? stated_ : framesRead_;
+    }
 
   private:
-    ScratchFile staged_;
-    ScratchFile resampled_;
-    RawFileSink stagedSink_{nullptr};
-    RawFileSource stagedSource_{nullptr};
-    RawFileSink resampledSink_{nullptr};
-    RawFileSource resampledSource_{nullptr};
+    [[nodiscard]] StageResult readFrames(std::int64_t& count, bool& ended);
+
+    AudioSource& input_;
+    const std::filesystem::path& path_;
+    bool stereo_;
+    std::int64_t blockFrames_;
+    std::int64_t stated_;
+    std::int64_t framesRead_ = 0;
+    bool ended_ = false;
+    std::vector<SampleFrame> frames_;
+};
+
+/// One block of mono input as InputBlocks hands it on.
+struct MonoBlock {
+    std::span<const std::int16_t> samples;  ///< valid until the next call of InputBlocks::next()
+    bool ended = false;                     ///< the input ended with these samples
+};
+
+/// The input's mono blocks in order, read on a thread of its own (readAhead) into a ring of
+/// kReadAheadBlocks blocks, so that reading and mixing overlap the later stages, or else read on
+/// the calling thread when next() is called. Either way the blocks are the same.
+class InputBlocks {
+  public:
+    /// Blocks a reader thread may have ready (32 KiB each): more than one resampling batch, so
+    /// that reading goes on while a batch is coded.
+    static constexpr std::size_t kReadAheadBlocks = 8;
+
+    /// reader and stop must outlive the blocks. readAhead is ignored in a build without threads
+    /// and when the system refuses to start one.
+    InputBlocks(InputReader& reader, const StopToken& stop, bool readAhead);
+    /// Stops and joins the reader thread, if any.
+    ~InputBlocks();
+    InputBlocks(const InputBlocks&) = delete;
+    InputBlocks& operator=(const InputBlocks&) = delete;
+
+    /// The next block; the one before may be overwritten from now on. After a block that ended
+    /// the input, or an error, next() must not be called again. FileIoError as
+    /// InputReader::read(); Cancelled once stop is requested.
+    [[nodiscard]] StageResult next(MonoBlock& block);
+
+    /// Stops reading ahead: a reader thread ends after the block it is reading and is joined;
+    /// the reader is then the caller's again.
+    void stop();
+
+    /// True while a thread reads ahead.
+    [[nodiscard]] bool readsAhead() const { return ahead_ != nullptr; }
+    /// The reader; the caller's only once stop() was called.
+    [[nodiscard]] InputReader& reader() { return reader_; }
+
+  private:
+    struct Ahead;
+
+    InputReader& reader_;
+    const StopToken& stop_;
+    std::vector<std::int16_t> block_;  ///< the block read on the calling thread
+    std::unique_ptr<Ahead> ahead_;
 };
 
 // --- Database ------------------------------------------------------------------------------
@@ -121,8 +190,11 @@ class ScratchFiles {
 [[nodiscard]] StageResult makeDatabase(const ConversionSettings& settings, CodecCode codec,
                                        PalmDatabase& database);
 
-/// Writes database to path (saveDatabase). SaveError when the file cannot be written whole.
-[[nodiscard]] StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path);
+/// Writes database to path (saveDatabase). SaveError when the file cannot be written whole;
+/// Cancelled when stop is requested before the file has replaced the target (nothing is then
+/// left behind).
+[[nodiscard]] StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path,
+                                    const StopToken& stop);
 
 // --- Resampling ----------------------------------------------------------------------------
 
@@ -137,11 +209,42 @@ struct RunSize {
 /// The size of a run for inputCount sample frames at inputRate per second.
 [[nodiscard]] RunSize runSize(std::int64_t inputCount, std::uint32_t inputRate);
 
-/// Converts size.inputCount samples from staged into size.outputCount samples at 10000 Hz in
-/// resampled, with the designed filter. FileIoError when a scratch file fails or the resampler
-/// refuses (with its own status text).
-[[nodiscard]] StageResult resampleToStreamRate(MonoSource& staged, MonoSink& resampled,
-                                               const RunSize& size, const ProgressReport& progress);
+/// Brings the mono input to 10000 Hz with the designed filter and linear interpolation of its
+/// table, through the fast kernels (resample/fast_resampler.h): the samples resampleFile gives.
+/// The input's length may be unknown until its end; the outputs are computed as the input
+/// arrives either way, since each is a pure function of the input extended with zeros.
+class RateConverter {
+  public:
+    RateConverter() = default;
+    RateConverter(const RateConverter&) = delete;
+    RateConverter& operator=(const RateConverter&) = delete;
+
+    /// Prepares a run of inputCount samples (or kUnknownFrameCount) at inputRate, computing on
+    /// pool (which must outlive the converter; null for the calling thread only). FileIoError
+    /// when the resampler refuses the rate (with its own status text).
+    [[nodiscard]] StageResult start(std::int64_t inputCount, std::uint32_t inputRate,
+                                    ThreadPool* pool);
+    /// Takes the next input samples; appends the 10000 Hz samples they complete to output.
+    [[nodiscard]] StageResult push(std::span<const std::int16_t> input,
+                                   std::vector<std::int16_t>& output);
+    /// The input has ended: appends every sample still to come to output. For an input of
+    /// unknown length the samples pushed are its length, which sets size().
+    [[nodiscard]] StageResult finish(std::vector<std::int16_t>& output);
+
+    /// The run's size; for an input of unknown length known only after finish().
+    [[nodiscard]] const RunSize& size() const { return size_; }
+    /// Whether size() is known.
+    [[nodiscard]] bool sizeKnown() const { return sizeKnown_; }
+
+  private:
+    [[nodiscard]] static StageResult resampleError(ResampleStatus status);
+
+    std::uint32_t inputRate_ = 0;
+    RunSize size_;
+    bool sizeKnown_ = false;
+    ResamplePlan plan_;
+    std::optional<StreamResampler> stream_;
+};
 
 // --- Frame loop ----------------------------------------------------------------------------
 
@@ -151,27 +254,84 @@ inline constexpr std::int16_t kDetectorPeakLimit = 1024;
 inline constexpr std::int16_t kDetectorMeanLimit = 256;
 inline constexpr std::int16_t kDetectorHangover = 1400;
 
-/// Takes the resampled samples Frame by Frame: with detection on, a quiet Frame becomes a
-/// one-byte silence chunk; any other Frame is coded by the FrameCoder behind marker 0. Each chunk
-/// is appended to stream 0 of the database. A final partial Frame is dropped.
+/// Takes the resampled samples Frame by Frame, as they come: with detection on, a quiet Frame
+/// becomes a one-byte silence chunk; any other Frame is coded by the FrameCoder behind marker 0.
+/// Each chunk is appended to stream 0 of the database. Samples short of a whole Frame wait for
+/// the next call; a final partial Frame is never coded.
 class FrameLoop {
   public:
     /// A loop coding with coder; detection on or off.
     FrameLoop(std::unique_ptr<FrameCoder> coder, bool detection);
 
-    /// Codes frameCount Frames from samples into database. Stops early, with no error, when the
-    /// database is full. FileIoError when samples cannot be read or memory runs out.
-    [[nodiscard]] StageResult run(MonoSource& samples, std::int64_t frameCount,
-                                  PalmDatabase& database, const ProgressReport& progress);
+    /// Codes every whole Frame that samples complete into database. Stops, with no error, once
+    /// the database is full (full()). FileIoError when memory runs out.
+    [[nodiscard]] StageResult code(std::span<const std::int16_t> samples, PalmDatabase& database);
 
     /// Frames stored in the database so far.
     [[nodiscard]] std::int64_t framesCoded() const { return framesCoded_; }
+    /// True once a Frame did not fit: the database is full and takes no more.
+    [[nodiscard]] bool full() const { return full_; }
 
   private:
+    [[nodiscard]] StageResult codeFrame(const std::int16_t* frame, PalmDatabase& database);
+
     std::unique_ptr<FrameCoder> coder_;
     bool detection_;
     VoiceActivityDetector detector_;
+    std::array<std::int16_t, kFrameSamples> partial_{};  ///< samples of an incomplete Frame
+    std::size_t partialCount_ = 0;
     std::int64_t framesCoded_ = 0;
+    bool full_ = false;
 };
+
+/// The Frame loop fed batch by batch: on a thread of its own (codeAhead), so that coding one
+/// batch overlaps resampling the next, with at most kQueuedBatches waiting; or else on the
+/// calling thread when a batch is handed over. Either way the Frames are coded in order, the
+/// same.
+class FrameStage {
+  public:
+    /// Batches that may wait for the coder thread.
+    static constexpr std::size_t kQueuedBatches = 3;
+
+    /// frames and database must outlive the stage and are the stage's until finish().
+    /// codeAhead is ignored in a build without threads and when the system refuses to start one.
+    FrameStage(FrameLoop& frames, PalmDatabase& database, bool codeAhead);
+    /// Stops and joins the coder thread, if any, whatever it had still to code.
+    ~FrameStage();
+    FrameStage(const FrameStage&) = delete;
+    FrameStage& operator=(const FrameStage&) = delete;
+
+    /// The empty vector the next batch of samples goes into; the same one until it is handed
+    /// over. Null once the coding has stopped: the database is full, or an error (finish()).
+    [[nodiscard]] std::vector<std::int16_t>* nextBatch();
+    /// Hands over the batch that nextBatch() gave; last: no more will follow.
+    void handOver(bool last);
+    /// Waits until every batch handed over has been coded, or, when the last was not handed
+    /// over, stops the coding where it is. FileIoError as FrameLoop::code().
+    [[nodiscard]] StageResult finish();
+
+    /// Frames coded so far; may lag behind while a thread codes.
+    [[nodiscard]] std::int64_t framesCoded() const;
+
+  private:
+    struct Ahead;
+
+    FrameLoop& frames_;
+    PalmDatabase& database_;
+    std::vector<std::int16_t> batch_;  ///< the batch coded on the calling thread
+    StageResult error_;                ///< the calling thread's coding error
+    std::unique_ptr<Ahead> ahead_;
+};
+
+// --- The streamed stages -------------------------------------------------------------------
+
+/// Takes the input's blocks through rate into frames and database until the input has ended or
+/// the database is full; then stops reading (for an input of unknown length cut short, the rest
+/// is read only to learn its length). With codeAhead the Frames are coded on a thread of their
+/// own (FrameStage). Checks stop at every block (Cancelled). Reports the fraction of the run's
+/// Frames coded; nothing for an input of unknown length.
+[[nodiscard]] StageResult streamStages(InputBlocks& blocks, RateConverter& rate, FrameLoop& frames,
+                                       PalmDatabase& database, const StopToken& stop,
+                                       bool codeAhead, const ProgressReport& progress);
 
 }  // namespace zelvio

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <numeric>
 
 #include "resample/fast_kernels_detail.h"
 #include "resample/kernels.h"
+#include "resample/thread_pool.h"
 
 namespace zelvio {
 
@@ -83,7 +85,7 @@ ResampleStatus ResamplePlan::build(double factor, const LowpassFilter& filter,
     p.filter_.gain = filter.gain;
     p.filter_.tapCount = filter.tapCount;
     p.filter_.wingLength = filter.wingLength;
-    if (!p.buildTables(p.filter_, options.tableBudgetBytes)) {
+    if (!p.buildTables(p.filter_, options.tableBudgetBytes, options.pool)) {
         p.left_.reset();
         p.right_.reset();
         p.rows_ = 0;
@@ -93,7 +95,7 @@ ResampleStatus ResamplePlan::build(double factor, const LowpassFilter& filter,
     return kResampleOk;
 }
 
-bool ResamplePlan::buildTables(const LowpassFilter& filter, std::size_t budget) {
+bool ResamplePlan::buildTables(const LowpassFilter& filter, std::size_t budget, ThreadPool* pool) {
     const std::uint32_t step = coefficientStep_;
     // With interpolation off, a row depends on its start only through the entry q0 >> 7 when the
     // step is a whole number of entries (always so for factors of 1 or more).
@@ -129,12 +131,13 @@ bool ResamplePlan::buildTables(const LowpassFilter& filter, std::size_t budget) 
         return false;
     }
 
-    // Fill the rows with c; note the last chunk that holds a coefficient too large to double.
+    // Fill the rows with c; note the last chunk that holds a coefficient too large to double. The
+    // rows are independent, so the threads of a pool share them, part by part.
     const std::int16_t* coefficients = filter.coefficients.data();
     const std::int16_t* differences = filter.differences.data();
-    std::size_t exactChunks = 0;
-    const auto fill = [&](std::int16_t* table, std::uint32_t limit) {
-        for (std::uint32_t r = 0; r < rows_; ++r) {
+    const auto fill = [&](std::int16_t* table, std::uint32_t limit, std::uint32_t firstRow,
+                          std::uint32_t endRow, std::size_t& exactChunks) {
+        for (std::uint32_t r = firstRow; r < endRow; ++r) {
             std::int16_t* row = table + static_cast<std::size_t>(r) * taps_;
             std::uint64_t q = std::uint64_t{r} << rowShift_;
             std::size_t j = 0;
@@ -156,22 +159,44 @@ bool ResamplePlan::buildTables(const LowpassFilter& filter, std::size_t budget) 
         }
         return true;
     };
-    if (!fill(left_.get(), filter.wingLength) ||
-        (separateRight && !fill(right_.get(), filter.wingLength - 1u))) {
+    const std::size_t parts =
+        pool != nullptr ? std::min<std::size_t>(pool->threadCount(), rows_ / 64 + 1) : 1;
+    const auto rowOf = [&](std::size_t part) {
+        return static_cast<std::uint32_t>(std::uint64_t{rows_} * part / parts);
+    };
+    const auto eachPart = [&](const std::function<void(std::size_t)>& task) {
+        if (parts > 1) {
+            pool->run(parts, task);
+        } else {
+            task(0);
+        }
+    };
+    std::vector<std::size_t> exactChunks(parts, 0);
+    std::vector<char> filled(parts, 0);
+    eachPart([&](std::size_t part) {
+        const std::uint32_t first = rowOf(part);
+        const std::uint32_t end = rowOf(part + 1);
+        filled[part] = fill(left_.get(), filter.wingLength, first, end, exactChunks[part]) &&
+                       (!separateRight ||
+                        fill(right_.get(), filter.wingLength - 1u, first, end, exactChunks[part]));
+    });
+    if (std::find(filled.begin(), filled.end(), 0) != filled.end()) {
         return false;
     }
-    exactTaps_ = exactChunks * kChunkTaps;
-    for (std::int16_t* table : {left_.get(), right_.get()}) {
-        if (table == nullptr) {
-            continue;
-        }
-        for (std::uint32_t r = 0; r < rows_; ++r) {
-            std::int16_t* row = table + static_cast<std::size_t>(r) * taps_;
-            for (std::size_t j = exactTaps_; j < taps_; ++j) {
-                row[j] = static_cast<std::int16_t>(2 * row[j]);
+    exactTaps_ = *std::max_element(exactChunks.begin(), exactChunks.end()) * kChunkTaps;
+    eachPart([&](std::size_t part) {
+        for (std::int16_t* table : {left_.get(), right_.get()}) {
+            if (table == nullptr) {
+                continue;
+            }
+            for (std::uint32_t r = rowOf(part); r < rowOf(part + 1); ++r) {
+                std::int16_t* row = table + static_cast<std::size_t>(r) * taps_;
+                for (std::size_t j = exactTaps_; j < taps_; ++j) {
+                    row[j] = static_cast<std::int16_t>(2 * row[j]);
+                }
             }
         }
-    }
+    });
     chooseGroups();
     return true;
 }

@@ -51,9 +51,13 @@ struct InputView {
 
 class ResampleScratch;
 
+class ThreadPool;
+
 struct PlanOptions {
     // Largest coefficient table a plan may build; beyond it the plan runs the literal kernels.
     std::size_t tableBudgetBytes = std::size_t{8} << 20;
+    // Threads that share the filling of the table (resample/thread_pool.h); null: the caller's.
+    ThreadPool* pool = nullptr;
 };
 
 // Everything fixed for one run: step values, gain and the coefficient table.
@@ -121,7 +125,8 @@ class ResamplePlan {
     };
     using Table = std::unique_ptr<std::int16_t[], AlignedFree>;
 
-    [[nodiscard]] bool buildTables(const LowpassFilter& filter, std::size_t budget);
+    [[nodiscard]] bool buildTables(const LowpassFilter& filter, std::size_t budget,
+                                   ThreadPool* pool);
     void chooseGroups();
 
     double factor_ = 0;

@@ -8,6 +8,14 @@ namespace {
 
 // Below this many multiply-adds a range runs on one thread: waking the pool would cost more.
 constexpr std::size_t kParallelWork = std::size_t{1} << 18;
+// Parts per thread a range is split into: threads that run while others wait for a core (the
+// job reads and codes on threads of its own) take more parts, instead of the whole range waiting
+// for the slowest.
+constexpr std::size_t kPartsPerThread = 4;
+
+std::size_t threadsOf(const ThreadPool* pool) {
+    return pool != nullptr ? pool->threadCount() : 1;
+}
 
 }  // namespace
 
@@ -15,16 +23,15 @@ ParallelResampler::ParallelResampler(const ResamplePlan& plan, ThreadPool* pool,
     : plan_(plan),
       pool_(pool),
       path_(resolveKernelPath(path)),
-      scratch_(pool != nullptr ? pool->threadCount() : 1) {}
+      scratch_(threadsOf(pool) > 1 ? kPartsPerThread * threadsOf(pool) : 1) {}
 
 ResampleStatus ParallelResampler::compute(InputView input, std::int64_t firstOutput,
                                           std::span<std::int16_t> out) {
-    const std::size_t threads = scratch_.size();
     const std::size_t work = out.size() * std::max<std::size_t>(plan_.reach(), 1) * 2;
-    if (threads <= 1 || work < kParallelWork * 2) {
+    if (scratch_.size() <= 1 || work < kParallelWork * 2) {
         return computeOutputs(plan_, input, firstOutput, out, path_, scratch_[0]);
     }
-    const std::size_t parts = std::min(threads, work / kParallelWork);
+    const std::size_t parts = std::min(scratch_.size(), work / kParallelWork);
     std::vector<ResampleStatus> statuses(parts, kResampleOk);
     pool_->run(parts, [&](std::size_t part) {
         const std::size_t begin = out.size() * part / parts;
@@ -48,37 +55,63 @@ StreamResampler::StreamResampler(const ResamplePlan& plan, std::int64_t inputCou
       kernels_(plan, pool, path),
       batchOutputs_(
           static_cast<std::int64_t>(batchWork / (2 * std::max<std::size_t>(plan.reach(), 1)))),
-      inputCount_(std::max<std::int64_t>(inputCount, 0)),
-      outputCount_(inputCount >= 2 ? std::max<std::int64_t>(outputCount, 0) : 0) {}
+      inputCount_(inputCount < 0 ? kUnknownInputCount : inputCount),
+      outputCount_(inputCount < 0    ? kUnknownInputCount
+                   : inputCount >= 2 ? std::max<std::int64_t>(outputCount, 0)
+                                     : 0) {}
+
+std::int64_t StreamResampler::determinedOutputs() const {
+    if (!knowsInputCount()) {
+        return inputsTaken_ < 2 ? 0 : std::min(plan_.outputsBefore(inputsTaken_), outputsAllowed_);
+    }
+    return inputsTaken_ == inputCount_ ? outputCount_
+                                       : std::min(outputCount_, plan_.outputsBefore(inputsTaken_));
+}
 
 ResampleStatus StreamResampler::push(std::span<const std::int16_t> input,
                                      std::vector<std::int16_t>& output) {
-    const auto take = static_cast<std::size_t>(
-        std::min(static_cast<std::int64_t>(input.size()), inputCount_ - inputsTaken_));
+    const std::size_t take =
+        knowsInputCount()
+            ? static_cast<std::size_t>(
+                  std::min(static_cast<std::int64_t>(input.size()), inputCount_ - inputsTaken_))
+            : input.size();
     window_.insert(window_.end(), input.begin(), input.begin() + static_cast<std::ptrdiff_t>(take));
     inputsTaken_ += static_cast<std::int64_t>(take);
-    const std::int64_t end = inputsTaken_ == inputCount_
-                                 ? outputCount_
-                                 : std::min(outputCount_, plan_.outputsBefore(inputsTaken_));
-    if (end < outputCount_ && end - outputsDone_ < std::max<std::int64_t>(batchOutputs_, 1)) {
+    const std::int64_t end = determinedOutputs();
+    const bool last = knowsInputCount() && end == outputCount_;
+    if (!last && end - outputsDone_ < std::max<std::int64_t>(batchOutputs_, 1)) {
         return kResampleOk;  // gather more first
     }
     return computeUpTo(end, output);
 }
 
 ResampleStatus StreamResampler::drain(std::vector<std::int16_t>& output) {
-    return computeUpTo(inputsTaken_ == inputCount_
-                           ? outputCount_
-                           : std::min(outputCount_, plan_.outputsBefore(inputsTaken_)),
-                       output);
+    return computeUpTo(determinedOutputs(), output);
+}
+
+void StreamResampler::allowOutputs(std::int64_t count) {
+    outputsAllowed_ = std::max(outputsAllowed_, count);
+}
+
+ResampleStatus StreamResampler::endInput(std::int64_t outputCount,
+                                         std::vector<std::int16_t>& output) {
+    const std::int64_t count = inputsTaken_ >= 2 ? std::max<std::int64_t>(outputCount, 0) : 0;
+    if (knowsInputCount() || count < outputsDone_) {
+        return kResampleBadCount;
+    }
+    inputCount_ = inputsTaken_;
+    outputCount_ = count;
+    return drain(output);
 }
 
 ResampleStatus StreamResampler::computeUpTo(std::int64_t end, std::vector<std::int16_t>& output) {
     if (end > outputsDone_) {
         const std::size_t before = output.size();
         output.resize(before + static_cast<std::size_t>(end - outputsDone_));
+        // While the length is unknown, every output computed reads only input already taken.
+        const std::int64_t inputCount = knowsInputCount() ? inputCount_ : inputsTaken_;
         const ResampleStatus status = kernels_.compute(
-            {window_, windowFirst_, inputCount_}, outputsDone_, std::span(output).subspan(before));
+            {window_, windowFirst_, inputCount}, outputsDone_, std::span(output).subspan(before));
         if (status != kResampleOk) {
             output.resize(before);
             return status;

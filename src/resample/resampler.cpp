@@ -113,6 +113,8 @@ const char* resampleStatusText(ResampleStatus status) {
             return "unusable filter tables";
         case kResampleInputNotInView:
             return "input samples outside the view";
+        case kResampleBadCount:
+            return "output count below the outputs already given";
         default:
             return "unknown status";
     }
@@ -227,12 +229,10 @@ ResampleResult resampleStream(double factor, MonoSource& input, MonoSink& output
     }
 }
 
-ResampleResult resampleFile(double factor, MonoSource& input, MonoSink& output,
-                            std::int64_t inputCount, std::int64_t maxOutputCount,
-                            const ResampleSettings& settings) {
+LowpassFilter runFilterFor(ResampleFilter which) {
     LowpassFilter filter;
     bool designed = false;
-    if (settings.filter == ResampleFilter::Designed) {
+    if (which == ResampleFilter::Designed) {
         filter.coefficients.resize(kMaxWingLength);
         filter.differences.resize(kMaxWingLength);
         // 65 taps always succeeds with these parameters; shorter filters are the fallback.
@@ -247,12 +247,18 @@ ResampleResult resampleFile(double factor, MonoSource& input, MonoSink& output,
         }
     }
     if (!designed) {
-        filter = settings.filter == ResampleFilter::SmallBuiltIn ? smallBuiltInFilter()
-                                                                 : largeBuiltInFilter();
+        filter =
+            which == ResampleFilter::SmallBuiltIn ? smallBuiltInFilter() : largeBuiltInFilter();
     }
     filter.gain = static_cast<std::uint16_t>(filter.gain * kRunGainFactor);
-    return resampleStream(factor, input, output, inputCount, maxOutputCount, filter,
-                          settings.interpolation);
+    return filter;
+}
+
+ResampleResult resampleFile(double factor, MonoSource& input, MonoSink& output,
+                            std::int64_t inputCount, std::int64_t maxOutputCount,
+                            const ResampleSettings& settings) {
+    return resampleStream(factor, input, output, inputCount, maxOutputCount,
+                          runFilterFor(settings.filter), settings.interpolation);
 }
 
 }  // namespace zelvio

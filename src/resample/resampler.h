@@ -84,6 +84,9 @@ inline constexpr ResampleStatus kResampleBadFilter = 4;
 /// A view given to the table-driven kernels does not hold every input sample the requested
 /// outputs read (resample/fast_kernels.h).
 inline constexpr ResampleStatus kResampleInputNotInView = 5;
+/// A stream was told an output count below the outputs it had already given, or an end of input
+/// it knew from the start (resample/fast_resampler.h).
+inline constexpr ResampleStatus kResampleBadCount = 6;
 
 /// A short English text for a status, e.g. "unsupported rate factor"; "unknown status" otherwise.
 [[nodiscard]] const char* resampleStatusText(ResampleStatus status);
@@ -141,6 +144,11 @@ struct ResampleSettings {
     ResampleFilter filter = ResampleFilter::Designed;     ///< where the filter comes from
     Interpolation interpolation = Interpolation::Linear;  ///< how the kernels read the table
 };
+
+/// The filter a run of resampleFile uses with these settings, its gain already lowered to 0.95 of
+/// itself (see resampleFile): what resampleStream and ResamplePlan::build take to give the same
+/// samples.
+[[nodiscard]] LowpassFilter runFilterFor(ResampleFilter which);
 
 /// Converts inputCount samples from input into maxOutputCount samples at factor x the input rate.
 ///   factor: output rate / input rate; 1 or more upsamples, below 1 downsamples.

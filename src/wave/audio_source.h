@@ -35,6 +35,9 @@ inline constexpr AudioStatus kAudioUnsupported = 4;
 /// end.
 inline constexpr std::int64_t kUnknownFrameCount = -1;
 
+/// The errorText() of a source after a read that found the end of its samples.
+inline constexpr std::string_view kEndOfSamplesText = "end of the sample data";
+
 /// One sample frame as delivered: two signed 16-bit slots, left then right. A mono source fills
 /// the left slot and leaves the right slot as it was.
 struct SampleFrame {
@@ -66,8 +69,14 @@ class AudioSource {
     /// entries are left as they were); kAudioUnsupported, delivering nothing, for a count below 1
     /// or a null entries.
     [[nodiscard]] virtual AudioStatus readSamples(std::int64_t count, SampleFrame* entries) = 0;
+    /// Sample frames delivered since the input was opened: all of them once endReached().
+    [[nodiscard]] virtual std::int64_t framesDelivered() const = 0;
+    /// True once a read has stopped at the end of the samples; false before, and after a read
+    /// that failed (damaged data, a read error), which errorText() then describes.
+    [[nodiscard]] virtual bool endReached() const = 0;
 
-    /// After a failure: one plain sentence saying what is wrong. Empty after a success.
+    /// After a failure: one plain sentence saying what is wrong; kEndOfSamplesText after a read
+    /// that found the end. Empty after a success.
     [[nodiscard]] virtual std::string_view errorText() const = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <system_error>
 
@@ -97,6 +98,16 @@ void decodeStereo(const std::uint8_t* bytes, std::int64_t frameCount, SampleFram
     }
 }
 
+// 16-bit stereo: on a little-endian host the stored frames are laid out as SampleFrames already.
+void decodeStereo16(const std::uint8_t* bytes, std::int64_t frameCount, SampleFrame* entries) {
+    static_assert(sizeof(SampleFrame) == 4);  // two 16-bit slots, nothing else
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(entries, bytes, static_cast<std::size_t>(frameCount) * sizeof(SampleFrame));
+    } else {
+        decodeStereo<fromPcm16, 2>(bytes, frameCount, entries);
+    }
+}
+
 using FrameDecoder = void (*)(const std::uint8_t*, std::int64_t, SampleFrame*);
 
 template <std::int16_t (*Decode)(const std::uint8_t*), std::size_t SampleBytes>
@@ -111,7 +122,7 @@ FrameDecoder chooseDecoder(std::uint16_t sampleFormat, std::uint16_t bits, std::
             case 8:
                 return decoderFor<fromPcm8, 1>(channels);
             case 16:
-                return decoderFor<fromPcm16, 2>(channels);
+                return channels == 1 ? &decodeMono<fromPcm16, 2> : &decodeStereo16;
             case 24:
                 return decoderFor<fromPcm24, 3>(channels);
             case 32:
@@ -201,6 +212,8 @@ void WaveFile::resetHeader() {
     bitsPerSample_ = 16;
     sampleFrameCount_ = 0;
     framesDelivered_ = 0;
+    endReached_ = false;
+    readFailed_ = false;
     fileLength_ = 0;
     position_ = 0;
     decodeFrames_ = nullptr;
@@ -443,13 +456,14 @@ WaveStatus WaveFile::readSamples(std::int64_t count, SampleFrame* entries) {
         if (got < wanted) {
             // The file shrank since it was opened, or the system failed to read it. What is left
             // cannot be trusted to be frame-aligned, so the sample data ends here.
-            framesDelivered_ = sampleFrameCount_;
+            readFailed_ = true;
             errorText_ = "cannot read the file: it ends inside the sample data";
             return kWaveBadFile;
         }
     }
     if (delivered < count) {
-        errorText_ = "end of the sample data";
+        errorText_ = std::string(kEndOfSamplesText);
+        endReached_ = true;
         return kWaveBadFile;
     }
     return kWaveOk;

@@ -106,10 +106,14 @@ class WaveFile final : public AudioSource {
     /// "WAVE, " and the sample format: "16-bit PCM", "32-bit float", with " (extensible)" when
     /// the header is the extensible one.
     [[nodiscard]] std::string formatDescription() const override;
-    /// Sample frames not yet delivered.
+    /// True once a read has found the end of the sample data (not a failure to read).
+    [[nodiscard]] bool endReached() const override { return endReached_; }
+    /// Sample frames not yet delivered; 0 after a read failed.
     [[nodiscard]] std::int64_t framesRemaining() const {
-        return sampleFrameCount_ - framesDelivered_;
+        return readFailed_ ? 0 : sampleFrameCount_ - framesDelivered_;
     }
+    /// Sample frames delivered since the file was opened.
+    [[nodiscard]] std::int64_t framesDelivered() const override { return framesDelivered_; }
 
     /// After a failed open or read: one plain sentence saying what is wrong, such as
     /// "no \"data\" chunk" or "unsupported sample width: 12 bits". Empty after a success.
@@ -138,6 +142,8 @@ class WaveFile final : public AudioSource {
     std::uint16_t bitsPerSample_ = 16;
     std::int64_t sampleFrameCount_ = 0;
     std::int64_t framesDelivered_ = 0;
+    bool endReached_ = false;
+    bool readFailed_ = false;  ///< the sample data could not be read to its end
 
     /// Turns frameCount stored sample frames into SampleFrames; chosen by open for the format.
     void (*decodeFrames_)(const std::uint8_t* bytes, std::int64_t frameCount,

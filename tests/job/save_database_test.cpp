@@ -97,6 +97,48 @@ TEST(Save, FailureAtAnyStepGivesStatus1AndLeavesTheEarlierFileIntact) {
     }
 }
 
+/// A file that requests a stop when its write numbered stopAtWrite (from 0) is made.
+class StoppingFile : public AtomicFile {
+  public:
+    StoppingFile(std::filesystem::path target, StopToken& stop, int stopAtWrite)
+        : AtomicFile(std::move(target)), stop_(stop), stopAtWrite_(stopAtWrite) {}
+
+  protected:
+    bool writeBytes(std::FILE* file, const std::uint8_t* bytes, std::size_t count) override {
+        if (writes_++ == stopAtWrite_) {
+            stop_.request();
+        }
+        return AtomicFile::writeBytes(file, bytes, count);
+    }
+
+  private:
+    StopToken& stop_;
+    int stopAtWrite_;
+    int writes_ = 0;
+};
+
+TEST(Save, AStopBeforeOrDuringTheSaveLeavesTheEarlierFileAndNoTemporaryFile) {
+    // A stop before the save, at the header's write, at a record's and at the last write: the
+    // temporary file goes, whatever was written into it.
+    for (const int stopAt : {-2, 0, 5, 6}) {
+        SCOPED_TRACE(stopAt);
+        TempDirectory folder;
+        const auto target = folder / "out.pdb";
+        const Bytes earlier = {'o', 'l', 'd'};
+        writeFile(target, earlier);
+        PalmDatabase db;
+        fillSmallDatabase(db, 0x77);
+        StopToken stop;
+        if (stopAt == -2) {
+            stop.request();
+        }
+        StoppingFile file(target, stop, stopAt);
+        EXPECT_EQ(saveDatabase(db, file, &stop), kDbCannotCreate);
+        EXPECT_EQ(readFileBytes(target), earlier);
+        EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.pdb"});
+    }
+}
+
 TEST(Save, ReplacesAnEarlierLongerFileWhole) {
     TempDirectory folder;
     const auto target = folder / "out.pdb";

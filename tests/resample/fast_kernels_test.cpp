@@ -464,6 +464,72 @@ TEST(StreamResampler, HandlesInputsOfNoneToThreeSamples) {
     }
 }
 
+// A stream that learns its input's length only at the end gives the literal engine's samples,
+// from no input at all to long ones, in blocks of any size: until the end it computes only outputs
+// that the caller's lower bound allows and whose input has all arrived.
+TEST(StreamResampler, LearnsItsLengthAtTheEndAndGivesTheLiteralSamples) {
+    struct Case {
+        double rate;
+        std::size_t inputs;
+        std::size_t largestBlock;
+    };
+    const Case cases[] = {
+        {44100, 0, 1},          {44100, 1, 1},        {44100, 2, 1},           {8000, 3, 2},
+        {10000, 199, 50},       {22050, 200, 7},      {613, 201, 64},          {617575, 5000, 900},
+        {44100, 140000, 20000}, {8000, 140000, 4096}, {617575, 140000, 20000},
+    };
+    ThreadPool threads(2);
+    std::mt19937 random(23);
+    for (const Case& c : cases) {
+        const double factor = 10000.0 / c.rate;
+        const ResamplePlan plan = makePlan(factor, runFilter(), true);
+        const std::vector<std::int16_t> input = noise(c.inputs, 29);
+        const std::vector<std::int16_t> expected =
+            literalRun(factor, input, jobOutputCount(std::ssize(input), factor), runFilter(), true);
+        for (ThreadPool* pool : {static_cast<ThreadPool*>(nullptr), &threads}) {
+            SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.inputs << " samples, "
+                                            << (pool ? 2 : 1) << " threads");
+            StreamResampler stream(plan, kUnknownInputCount, 0, pool);
+            EXPECT_FALSE(stream.knowsInputCount());
+            std::uniform_int_distribution<std::size_t> blockSize(1, c.largestBlock);
+            std::vector<std::int16_t> got;
+            for (std::size_t at = 0; at < input.size();) {
+                const std::size_t n = std::min(blockSize(random), input.size() - at);
+                stream.allowOutputs(jobOutputCount(static_cast<std::int64_t>(at + n), factor));
+                ASSERT_EQ(stream.push(std::span(input).subspan(at, n), got), kResampleOk);
+                at += n;
+                EXPECT_FALSE(stream.finished());
+                EXPECT_LE(stream.outputsDone(), plan.outputsBefore(static_cast<std::int64_t>(at)));
+            }
+            ASSERT_EQ(stream.endInput(jobOutputCount(std::ssize(input), factor), got), kResampleOk);
+            EXPECT_TRUE(stream.finished());
+            EXPECT_EQ(firstDifference(got, expected), -1);
+            EXPECT_EQ(got.size(), expected.size());
+        }
+    }
+}
+
+// endInput is for streams that did not know their length, with a count no smaller than what they
+// already gave.
+TEST(StreamResampler, RefusesAnEndThatContradictsWhatItGave) {
+    const double factor = 10000.0 / 44100;
+    const ResamplePlan plan = makePlan(factor, runFilter(), true);
+    const std::vector<std::int16_t> input = noise(100000, 31);
+    std::vector<std::int16_t> got;
+    StreamResampler known(plan, std::ssize(input), jobOutputCount(std::ssize(input), factor));
+    EXPECT_EQ(known.endInput(10, got), kResampleBadCount);
+    StreamResampler unknown(plan, kUnknownInputCount, 0, nullptr, KernelPath::kAuto, 0);
+    unknown.allowOutputs(jobOutputCount(std::ssize(input), factor));
+    ASSERT_EQ(unknown.push(input, got), kResampleOk);
+    ASSERT_GT(unknown.outputsDone(), 10);
+    const std::size_t given = got.size();
+    EXPECT_EQ(unknown.endInput(10, got), kResampleBadCount);
+    EXPECT_EQ(got.size(), given);
+    EXPECT_FALSE(unknown.finished());
+    EXPECT_STREQ(resampleStatusText(kResampleBadCount),
+                 "output count below the outputs already given");
+}
+
 // Hours into a long input (and at its very end) each output still equals the kernel evaluated
 // directly at k x timeStep over the zero-extended input.
 TEST(ComputeOutputs, StayExactHoursIntoTheInput) {
