@@ -1,15 +1,18 @@
 #pragma once
 // The input seam: where a conversion's samples come from. The job reads every input through
-// AudioSource and opens it with openAudioSource(), the one place that knows the input formats
-// (today RIFF WAVE). Another format is one more AudioSource implementation and one more line in
-// openAudioSource().
+// AudioSource and opens it with openAudioSource(), the one place that knows the input formats.
+// It looks at the content, never at the file name: RIFF WAVE goes to our own reader (WaveFile);
+// other files go to the libsndfile source and then to the FFmpeg source, when this build has them
+// (wave/input_formats.h lists what a build reads).
 //
 //     OpenedAudio input = openAudioSource(path);
 //     if (input.status != kAudioOk) { show(input.errorText); return; }
 //     std::array<SampleFrame, 4096> block;
 //     while (input.source->readSamples(block.size(), block.data()) == kAudioOk) { ... }
+//     if (!input.source->endReached()) { show(input.source->errorText()); }
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -35,6 +38,9 @@ inline constexpr AudioStatus kAudioUnsupported = 4;
 /// end.
 inline constexpr std::int64_t kUnknownFrameCount = -1;
 
+/// The errorText() of a source after a read that found the end of its samples.
+inline constexpr std::string_view kEndOfSamplesText = "end of the sample data";
+
 /// One sample frame as delivered: two signed 16-bit slots, left then right. A mono source fills
 /// the left slot and leaves the right slot as it was.
 struct SampleFrame {
@@ -59,6 +65,9 @@ class AudioSource {
     [[nodiscard]] virtual std::int64_t sampleFrameCount() const = 0;
     /// How the input stores its samples, in a few words, e.g. "WAVE, 16-bit PCM".
     [[nodiscard]] virtual std::string formatDescription() const = 0;
+    /// Something the user should know about how the input is read, as one sentence (e.g. which
+    /// of several audio tracks is converted); empty for most inputs.
+    [[nodiscard]] virtual std::string notice() const { return {}; }
 
     /// Delivers the next count sample frames into entries[0] to entries[count - 1]. Returns
     /// kAudioOk when all count were delivered; kAudioBadFile at the end of the samples or on a
@@ -66,8 +75,14 @@ class AudioSource {
     /// entries are left as they were); kAudioUnsupported, delivering nothing, for a count below 1
     /// or a null entries.
     [[nodiscard]] virtual AudioStatus readSamples(std::int64_t count, SampleFrame* entries) = 0;
+    /// Sample frames delivered since the input was opened: all of them once endReached().
+    [[nodiscard]] virtual std::int64_t framesDelivered() const = 0;
+    /// True once a read has stopped at the end of the samples; false before, and after a read
+    /// that failed (damaged data, a read error), which errorText() then describes.
+    [[nodiscard]] virtual bool endReached() const = 0;
 
-    /// After a failure: one plain sentence saying what is wrong. Empty after a success.
+    /// After a failure: one plain sentence saying what is wrong; kEndOfSamplesText after a read
+    /// that found the end. Empty after a success.
     [[nodiscard]] virtual std::string_view errorText() const = 0;
 };
 
@@ -76,9 +91,28 @@ struct OpenedAudio {
     AudioStatus status = kAudioBadFile;   ///< kAudioOk, or why the input cannot be read
     std::unique_ptr<AudioSource> source;  ///< the open input; null unless status is kAudioOk
     std::string errorText;                ///< why not, as one plain sentence; empty on success
+    /// A reader knew the content's format (then errorText says what is wrong inside the file);
+    /// false when no reader of this build recognised it, or it could not be opened at all.
+    bool formatRecognised = false;
 };
 
-/// Opens the input file at path in the format it is in (today: RIFF WAVE) and reads its header.
-[[nodiscard]] OpenedAudio openAudioSource(const std::filesystem::path& path);
+/// How openAudioSource treats an input that cannot state its length up front.
+enum class LengthRule {
+    AsStated,  ///< the source reports kUnknownFrameCount
+    /// The input is read once to its end to count its sample frames, then opened again, and the
+    /// source reports that count. An input that gives no sample frame at all, or that cannot be
+    /// read to its end, is then refused.
+    Counted,
+};
+
+/// Opens the input file at path in the format its content is in and reads its header.
+[[nodiscard]] OpenedAudio openAudioSource(const std::filesystem::path& path,
+                                          LengthRule rule = LengthRule::AsStated);
+
+/// The same for an open stream (binary, able to seek) that holds the input from its start, such
+/// as standard input spooled to a scratch file. The caller keeps the stream open while the
+/// source lives and closes it afterwards.
+[[nodiscard]] OpenedAudio openAudioSource(std::FILE* stream,
+                                          LengthRule rule = LengthRule::AsStated);
 
 }  // namespace zelvio

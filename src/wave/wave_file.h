@@ -24,12 +24,13 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "wave/audio_source.h"
+#include "wave/input_file.h"
 
 namespace zelvio {
 
@@ -75,6 +76,9 @@ class WaveFile final : public AudioSource {
     /// chunk or no "data" chunk, has other than 1 or 2 channels, or states a byte rate or block
     /// alignment that disagrees with its channels and sample width.
     [[nodiscard]] WaveStatus open(const std::filesystem::path& path);
+    /// The same for a file already open (shared with whoever opened it; this reader moves its
+    /// position). kWaveUnsupported for a null or closed file.
+    [[nodiscard]] WaveStatus open(std::shared_ptr<InputFile> file);
 
     /// Delivers the next count sample frames into entries[0] to entries[count - 1], continuing
     /// where the previous call stopped. Returns kWaveOk when all count were delivered;
@@ -106,10 +110,14 @@ class WaveFile final : public AudioSource {
     /// "WAVE, " and the sample format: "16-bit PCM", "32-bit float", with " (extensible)" when
     /// the header is the extensible one.
     [[nodiscard]] std::string formatDescription() const override;
-    /// Sample frames not yet delivered.
+    /// True once a read has found the end of the sample data (not a failure to read).
+    [[nodiscard]] bool endReached() const override { return endReached_; }
+    /// Sample frames not yet delivered; 0 after a read failed.
     [[nodiscard]] std::int64_t framesRemaining() const {
-        return sampleFrameCount_ - framesDelivered_;
+        return readFailed_ ? 0 : sampleFrameCount_ - framesDelivered_;
     }
+    /// Sample frames delivered since the file was opened.
+    [[nodiscard]] std::int64_t framesDelivered() const override { return framesDelivered_; }
 
     /// After a failed open or read: one plain sentence saying what is wrong, such as
     /// "no \"data\" chunk" or "unsupported sample width: 12 bits". Empty after a success.
@@ -124,10 +132,10 @@ class WaveFile final : public AudioSource {
     [[nodiscard]] std::int64_t bytesLeft() const { return fileLength_ - position_; }
     void resetHeader();
 
-    std::ifstream stream_;
+    std::shared_ptr<InputFile> file_;  ///< the open file, or null
     bool open_ = false;
     std::int64_t fileLength_ = 0;  ///< bytes in the file when it was opened
-    std::int64_t position_ = 0;    ///< offset of the next byte the stream gives
+    std::int64_t position_ = 0;    ///< offset of the next byte to read
 
     std::uint16_t formatTag_ = kWaveFormatPcm;
     std::uint16_t sampleFormat_ = kWaveFormatPcm;
@@ -138,6 +146,8 @@ class WaveFile final : public AudioSource {
     std::uint16_t bitsPerSample_ = 16;
     std::int64_t sampleFrameCount_ = 0;
     std::int64_t framesDelivered_ = 0;
+    bool endReached_ = false;
+    bool readFailed_ = false;  ///< the sample data could not be read to its end
 
     /// Turns frameCount stored sample frames into SampleFrames; chosen by open for the format.
     void (*decodeFrames_)(const std::uint8_t* bytes, std::int64_t frameCount,
