@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "job/stages.h"
+#include "wave/input_formats.h"
 
 namespace zelvio {
 namespace {
@@ -67,6 +68,10 @@ ProgressReport clampedReport(const ConversionJob::ProgressCallback& callback) {
 
 }  // namespace
 
+std::string inputFilePatterns() {
+    return readableFilePatterns();
+}
+
 std::string formatMinutesSeconds(std::int64_t milliseconds) {
     const std::int64_t seconds = milliseconds / 1000;
     char text[32];
@@ -83,12 +88,15 @@ ConversionOutcome ConversionJob::run() {
     const CodecCode codec = codecForBits(settings_.bitsPerSample);
 
     std::unique_ptr<AudioSource> input;
-    if (StageResult error = openInput(settings_.inputPath, input)) {
+    if (StageResult error = openInput(settings_.inputPath, inputStream_, input)) {
         return failure(*error);
     }
-    if (StageResult error = checkDatabasePath(settings_.databasePath)) {
-        return failure(*error);
+    if (databaseSink_ == nullptr) {
+        if (StageResult error = checkDatabasePath(settings_.databasePath)) {
+            return failure(*error);
+        }
     }
+    const std::string inputNotice = input->notice();
     const RunSize size = runSize(input->sampleFrameCount(), input->sampleRate());
     ScratchFiles scratch;
     if (StageResult error = scratch.createStaged()) {
@@ -124,13 +132,18 @@ ConversionOutcome ConversionJob::run() {
         return failure(*error);
     }
     scratch.removeResampled();
-    if (StageResult error = saveStage(database, settings_.databasePath)) {
+    if (StageResult error = databaseSink_ != nullptr
+                                ? saveStage(database, *databaseSink_)
+                                : saveStage(database, settings_.databasePath)) {
         return failure(*error);
     }
     if (report) {
         report(1.0);
     }
-    return savedOutcome(frames.framesCoded(), size.frameCount, database.numRecords());
+    ConversionOutcome outcome =
+        savedOutcome(frames.framesCoded(), size.frameCount, database.numRecords());
+    outcome.inputNotice = inputNotice;
+    return outcome;
 }
 
 }  // namespace zelvio

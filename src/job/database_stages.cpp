@@ -33,6 +33,13 @@ StageResult makeDatabase(const ConversionSettings& settings, CodecCode codec,
     return std::nullopt;
 }
 
+StageResult saveStage(PalmDatabase& database, ByteSink& sink) {
+    if (database.writeImage(sink) != kDbOk) {
+        return StageError{OutcomeKind::SaveError, "cannot write the database"};
+    }
+    return std::nullopt;
+}
+
 StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path) {
     if (saveDatabase(database, path) != kDbOk) {
         return StageError{OutcomeKind::SaveError, "cannot write " + quotedPath(path)};

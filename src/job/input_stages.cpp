@@ -18,7 +18,15 @@ ProgressReport partOf(const ProgressReport& whole, double start, double share) {
 }
 
 StageResult openInput(const fs::path& path, std::unique_ptr<AudioSource>& input) {
-    OpenedAudio opened = openAudioSource(path);
+    return openInput(path, nullptr, input);
+}
+
+StageResult openInput(const fs::path& path, std::FILE* stream,
+                      std::unique_ptr<AudioSource>& input) {
+    // Until the stages read an input of unknown length as it comes, such an input is counted
+    // first: the run's size is needed before it starts.
+    OpenedAudio opened = stream != nullptr ? openAudioSource(stream, LengthRule::Counted)
+                                           : openAudioSource(path, LengthRule::Counted);
     if (opened.status != kAudioOk) {
         return StageError{OutcomeKind::InputError, quotedPath(path) + ": " + opened.errorText};
     }

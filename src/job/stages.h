@@ -15,6 +15,7 @@
 // sees. Every stage reports its progress as a fraction of its own work.
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -52,8 +53,14 @@ using ProgressReport = std::function<void(double fraction)>;
 // --- Input ---------------------------------------------------------------------------------
 
 /// Opens the input through openAudioSource() into input. Refuses (InputError) a file that cannot
-/// be read and a sample rate outside kMinInputRate to kMaxInputRate.
+/// be read and a sample rate outside kMinInputRate to kMaxInputRate. An input whose length is not
+/// stated up front is read once to count its sample frames (LengthRule::Counted), so that
+/// input->sampleFrameCount() is always known here.
 [[nodiscard]] StageResult openInput(const std::filesystem::path& path,
+                                    std::unique_ptr<AudioSource>& input);
+/// The same from an open stream (see openAudioSource(std::FILE*)) when stream is not null; path
+/// then only names the input in messages.
+[[nodiscard]] StageResult openInput(const std::filesystem::path& path, std::FILE* stream,
                                     std::unique_ptr<AudioSource>& input);
 
 /// Catches database paths that cannot work (SaveError): none given, a folder, a folder that
@@ -123,6 +130,8 @@ class ScratchFiles {
 
 /// Writes database to path (saveDatabase). SaveError when the file cannot be written whole.
 [[nodiscard]] StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path);
+/// Writes database's file image to sink. SaveError when the sink refuses bytes.
+[[nodiscard]] StageResult saveStage(PalmDatabase& database, ByteSink& sink);
 
 // --- Resampling ----------------------------------------------------------------------------
 
