@@ -153,6 +153,26 @@ std::string containerName(const AVInputFormat& format) {
     return format.long_name != nullptr ? format.long_name : upper(name);
 }
 
+// The codec as people name it: "AAC", "Vorbis", "WMA 2"; other codecs by FFmpeg's short name.
+std::string codecName(AVCodecID id) {
+    switch (id) {
+        case AV_CODEC_ID_VORBIS:
+            return "Vorbis";
+        case AV_CODEC_ID_OPUS:
+            return "Opus";
+        case AV_CODEC_ID_WMAV1:
+            return "WMA 1";
+        case AV_CODEC_ID_WMAV2:
+            return "WMA 2";
+        case AV_CODEC_ID_WMAPRO:
+            return "WMA Pro";
+        case AV_CODEC_ID_WMALOSSLESS:
+            return "WMA Lossless";
+        default:
+            return upper(avcodec_get_name(id));
+    }
+}
+
 // One sample of a decoded frame to 16 bits, by the sample format's rule.
 using SampleReader = std::int16_t (*)(const std::uint8_t* at);
 
@@ -337,7 +357,7 @@ AudioStatus FfmpegSource::open(std::shared_ptr<InputFile> file) {
     const AVStream& stream = *d.format->streams[chosen];
     const AVCodecParameters& parameters = *stream.codecpar;
     container_ = containerName(*d.format->iformat);
-    codec_ = upper(avcodec_get_name(parameters.codec_id));
+    codec_ = codecName(parameters.codec_id);
 
     const int channels = channelsOf(parameters);
     if (channels != 1 && channels != 2) {
@@ -368,7 +388,9 @@ AudioStatus FfmpegSource::open(std::shared_ptr<InputFile> file) {
 }
 
 std::string FfmpegSource::formatDescription() const {
-    std::string text = container_.empty() ? codec_ : container_ + ", " + codec_;
+    std::string text = container_.empty()    ? codec_
+                       : container_ == "Ogg" ? "Ogg " + codec_
+                                             : container_ + ", " + codec_;
     if (trackCount_ > 1) {
         text += " (audio track " + std::to_string(trackNumber_) + " of " +
                 std::to_string(trackCount_) + ")";
