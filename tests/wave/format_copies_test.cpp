@@ -150,6 +150,36 @@ TEST(FormatCopies, AFlacWithoutItsTotalIsCountedToTheSameSamples) {
     EXPECT_EQ(readAll(*counted.source), expected);
 }
 
+// Mixing down is defined for mono and stereo: libsndfile's and FFmpeg's inputs with more channels
+// are refused with their count.
+TEST(FormatCopies, MoreThanTwoChannelsAreRefusedWithTheirCount) {
+    TempDirectory dir;
+    struct Case {
+        std::uint16_t channels;
+        int format;
+        const char* extension;
+    };
+    const Case cases[] = {
+        {6, SF_FORMAT_W64 | SF_FORMAT_PCM_16, "w64"},
+        {3, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, "flac"},
+        {4, SF_FORMAT_OGG | SF_FORMAT_VORBIS, "ogg"},  // to FFmpeg, when the build has it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.extension);
+        const fs::path original =
+            dir.write("surround.wav",
+                      test_support::canonicalWave({.channels = c.channels, .sampleRate = 22050},
+                                                  Bytes(std::size_t{4000} * c.channels, 0x10)));
+        const fs::path copy = dir / (std::string("surround.") + c.extension);
+        ASSERT_EQ(copyWithLibsndfile(original, copy, c.format), "");
+        const OpenedAudio input = openAudioSource(copy);
+        EXPECT_EQ(input.status, kAudioBadFile);
+        EXPECT_TRUE(input.formatRecognised);
+        EXPECT_EQ(input.errorText,
+                  std::to_string(c.channels) + " channels (only mono and stereo are supported)");
+    }
+}
+
 // Where the build has no FFmpeg, libsndfile reads Ogg and MP3: their lengths are not taken from
 // libsndfile, and they decode to the same length as through openAudioSource.
 TEST(SndfileSource, ReadsOggAndMp3WithoutClaimingTheirLength) {
