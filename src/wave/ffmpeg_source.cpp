@@ -150,6 +150,9 @@ std::string containerName(const AVInputFormat& format) {
     if (name == "avi") {
         return "AVI";
     }
+    if (name == "caf") {
+        return "CAF";
+    }
     return format.long_name != nullptr ? format.long_name : upper(name);
 }
 
@@ -307,7 +310,13 @@ AudioStatus FfmpegSource::open(std::shared_ptr<InputFile> file) {
     std::string logged;
     const LogCapture capture(logged);
     const auto openFailure = [this, &logged](int error) {
-        return failOpen("FFmpeg cannot read it: " + (logged.empty() ? errorString(error) : logged));
+        if (!logged.empty()) {
+            return failOpen("FFmpeg cannot read it: " + logged);
+        }
+        return failOpen(error == AVERROR_EOF
+                            ? std::string("the file ends before its audio can be read (it is cut "
+                                          "short or damaged)")
+                            : "FFmpeg cannot read it: " + errorString(error));
     };
     // No name: the format is found from the content alone.
     const AVInputFormat* format = nullptr;
