@@ -33,8 +33,10 @@ bool readToEnd(zelvio::AudioSource& source) {
     while (source.readSamples(static_cast<std::int64_t>(block.size()), block.data()) ==
            zelvio::kAudioOk) {
     }
-    if (source.endReached() == source.errorText().empty()) {
-        __builtin_trap();  // every stop is the end or a failure with a reason
+    // Every stop is the end, or a failure with a reason of its own.
+    const bool atEnd = source.errorText() == zelvio::kEndOfSamplesText;
+    if (source.endReached() != atEnd || source.errorText().empty()) {
+        __builtin_trap();
     }
     return source.endReached();
 }
