@@ -4,15 +4,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QThread>
+#include <QUrl>
 #include <functional>
 #include <limits>
 #include <string>
@@ -102,7 +106,26 @@ class GroupedCheckBox : public QCheckBox {
     std::function<void()> enterGroup_;
 };
 
+// The first local file among what is being dragged; empty when there is none.
+QString droppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) {
+        return {};
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
+            return url.toLocalFile();
+        }
+    }
+    return {};
+}
+
 }  // namespace
+
+QList<FileFilter> inputFileFilters() {
+    return {
+        {QString::fromLatin1(kAudioFilesDescription), QString::fromStdString(inputFilePatterns())},
+        {QString::fromLatin1(kAllFilesDescription), QString::fromLatin1(kAllFilesPattern)}};
+}
 
 std::filesystem::path pathFromText(const QString& text) {
 #ifdef Q_OS_WIN
@@ -230,6 +253,10 @@ void ConverterDialog::buildControls() {
     databasePath_ = static_cast<QLineEdit*>(control(control_id::kDatabasePath));
     title_ = static_cast<QLineEdit*>(control(control_id::kTitle));
     description_ = static_cast<QLineEdit*>(control(control_id::kDescription));
+    setAcceptDrops(true);
+    for (QLineEdit* edit : {inputPath_, databasePath_, title_, description_}) {
+        edit->installEventFilter(this);
+    }
     voiceActivity_ = static_cast<QAbstractButton*>(control(control_id::kVoiceActivity));
 
     progress_ = new QProgressBar(this);
@@ -286,8 +313,7 @@ bool ConverterDialog::systemCommand(int command) {
 }
 
 void ConverterDialog::browseInput() {
-    const QString chosen = chooser_->openFileName(
-        this, {QString::fromLatin1(kWaveFilesDescription), QString::fromLatin1(kWaveFilesPattern)});
+    const QString chosen = chooser_->openFileName(this, inputFileFilters());
     if (!chosen.isEmpty()) {
         settings_.inputPath = pathFromText(chosen);
         inputPath_->setText(chosen);
@@ -302,6 +328,60 @@ void ConverterDialog::browseDatabase() {
         settings_.databasePath = pathFromText(chosen);
         databasePath_->setText(chosen);
     }
+}
+
+bool ConverterDialog::dropFile(const QString& path) {
+    if (path.isEmpty() || worker_ != nullptr) {
+        return false;
+    }
+    if (path.endsWith(QStringLiteral(".pdb"), Qt::CaseInsensitive)) {
+        settings_.databasePath = pathFromText(path);
+        databasePath_->setText(path);
+    } else {
+        settings_.inputPath = pathFromText(path);
+        inputPath_->setText(path);
+    }
+    return true;
+}
+
+void ConverterDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (worker_ == nullptr && !droppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void ConverterDialog::dragMoveEvent(QDragMoveEvent* event) {
+    if (worker_ == nullptr && !droppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void ConverterDialog::dropEvent(QDropEvent* event) {
+    if (dropFile(droppedFile(event->mimeData()))) {
+        event->acceptProposedAction();
+    }
+}
+
+bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
+            const auto* drag = static_cast<QDropEvent*>(event);
+            if (droppedFile(drag->mimeData()).isEmpty()) {
+                break;  // text for the edit
+            }
+            if (event->type() == QEvent::Drop) {
+                dropEvent(static_cast<QDropEvent*>(event));
+            } else if (worker_ == nullptr) {
+                static_cast<QDropEvent*>(event)->acceptProposedAction();
+            }
+            return true;
+        }
+        default:
+            break;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void ConverterDialog::readControls() {

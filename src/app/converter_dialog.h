@@ -45,12 +45,18 @@ inline constexpr int kAboutCommand = 16;
 /// Texts of the converter dialog.
 inline constexpr const char* kConverterCaption = "Zelvio Converter";
 inline constexpr const char* kAboutMenuText = "&About Zelvio Converter...";
-inline constexpr const char* kWaveFilesDescription = "WAVE files";
-inline constexpr const char* kWaveFilesPattern = "*.wav";
+inline constexpr const char* kAudioFilesDescription = "Audio files";
+inline constexpr const char* kAllFilesDescription = "All files";
+inline constexpr const char* kAllFilesPattern = "*";
 inline constexpr const char* kDatabaseFilesDescription = "Palm database files";
 inline constexpr const char* kDatabaseFilesPattern = "*.pdb";
 
-/// The dialog, 371 x 268 dialog units, fixed in size.
+/// The filters the input's Browse offers: the audio files this build reads ("Audio files (*.wav
+/// *.flac ...)", the patterns from inputFilePatterns()), then all files.
+QList<FileFilter> inputFileFilters();
+
+/// The dialog, 371 x 268 dialog units, fixed in size. A file dropped on it fills the input field,
+/// a database file (a name ending in .pdb) the database field.
 class ConverterDialog : public QDialog {
     Q_OBJECT
 
@@ -77,10 +83,15 @@ class ConverterDialog : public QDialog {
     /// Returns false for every other command, which the platform handles.
     bool systemCommand(int command);
 
-    /// Button 1001: asks for a WAVE file; on a choice, the input path and edit 1000 take it.
+    /// Button 1001: asks for an audio file; on a choice, the input path and edit 1000 take it.
     void browseInput();
     /// Button 1005: asks for a database file; on a choice, the database path and edit 1004 take it.
     void browseDatabase();
+
+    /// A file dropped on the dialog: a name ending in .pdb (in any case) goes to the database
+    /// path and edit 1004, any other to the input path and edit 1000. Returns false, changing
+    /// nothing, for an empty path or while a conversion runs.
+    bool dropFile(const QString& path);
 
     /// OK: reads the controls into the settings and starts the conversion. Does nothing while a
     /// conversion runs.
@@ -91,6 +102,11 @@ class ConverterDialog : public QDialog {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    /// Files dragged over the edits are the dialog's drop, not text for the edit.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 #endif

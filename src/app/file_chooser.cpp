@@ -8,9 +8,17 @@ QString filterText(const FileFilter& filter) {
     return filter.description + QStringLiteral(" (") + filter.pattern + QStringLiteral(")");
 }
 
-QString PlatformFileChooser::openFileName(QWidget* owner, const FileFilter& filter) {
+QString filterText(const QList<FileFilter>& filters) {
+    QStringList texts;
+    for (const FileFilter& filter : filters) {
+        texts << filterText(filter);
+    }
+    return texts.join(QStringLiteral(";;"));
+}
+
+QString PlatformFileChooser::openFileName(QWidget* owner, const QList<FileFilter>& filters) {
     // An empty caption leaves the platform's default title.
-    return QFileDialog::getOpenFileName(owner, QString(), QString(), filterText(filter));
+    return QFileDialog::getOpenFileName(owner, QString(), QString(), filterText(filters));
 }
 
 QString PlatformFileChooser::saveFileName(QWidget* owner, const FileFilter& filter) {

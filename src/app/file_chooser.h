@@ -1,6 +1,7 @@
 #pragma once
 // How the dialog asks the user for a file name.
 
+#include <QList>
 #include <QString>
 
 class QWidget;
@@ -19,9 +20,9 @@ class FileChooser {
   public:
     virtual ~FileChooser() = default;
 
-    /// Asks for an existing file to open. Returns its full path, or an empty text when the user
-    /// cancelled.
-    virtual QString openFileName(QWidget* owner, const FileFilter& filter) = 0;
+    /// Asks for an existing file to open, offering filters (the first one chosen at the start).
+    /// Returns its full path, or an empty text when the user cancelled.
+    virtual QString openFileName(QWidget* owner, const QList<FileFilter>& filters) = 0;
 
     /// Asks for a file to save to; confirms with the user before an existing file is chosen and
     /// adds no extension to what is typed. Returns the full path, or an empty text when the user
@@ -32,11 +33,13 @@ class FileChooser {
 /// The platform's own open and save dialogs, modal to the owner.
 class PlatformFileChooser final : public FileChooser {
   public:
-    QString openFileName(QWidget* owner, const FileFilter& filter) override;
+    QString openFileName(QWidget* owner, const QList<FileFilter>& filters) override;
     QString saveFileName(QWidget* owner, const FileFilter& filter) override;
 };
 
-/// The filter text Qt's file dialogs take: "WAVE files (*.wav)".
+/// The filter text Qt's file dialogs take: "Palm database files (*.pdb)".
 QString filterText(const FileFilter& filter);
+/// Several filters as Qt's file dialogs take them: "Audio files (*.wav *.flac);;All files (*)".
+QString filterText(const QList<FileFilter>& filters);
 
 }  // namespace zelvio

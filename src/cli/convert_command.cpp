@@ -1,5 +1,7 @@
-// zelvio convert INPUT.wav [-o OUTPUT.pdb] [--title TEXT] [--description TEXT]
+// zelvio convert INPUT [-o OUTPUT.pdb] [--title TEXT] [--description TEXT]
 //                [--bits 8|4|3|2] [--vad] [--threads N] [-f] [-q]
+// INPUT is an audio file in any format the build reads, or - for standard input; -o - writes
+// the database to standard output once it is complete.
 // SIGINT and SIGTERM stop a running conversion cleanly: nothing is written, no temporary file is
 // left, and the command exits with 128 + the signal's number (130, 143).
 #include <csignal>
@@ -9,9 +11,13 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/standard_streams.h"
 #include "cli/terminal.h"
+#include "io/scratch_file.h"
 #include "job/conversion_job.h"
+#include "pdb/byte_sink.h"
 #include "pdb/stream_format.h"
+#include "wave/input_formats.h"
 
 namespace zelvio::cli {
 namespace {
@@ -27,6 +33,9 @@ struct ConvertOptions {
     bool force = false;
     bool quiet = false;
 };
+
+/// What names standard input in messages.
+constexpr const char* kStandardInputName = "standard input";
 
 /// The running conversion's stop token, and the signal that asked it to stop (0: none). The
 /// handler only stores: into the token's lock-free flag and a sig_atomic_t.
@@ -59,25 +68,72 @@ class StopOnSignals {
 };
 
 int runConvert(const ConvertOptions& options) {
-    const StopOnSignals stopOnSignals;
+    const bool fromStandardInput = options.input == kStandardStreamArgument;
+    const bool toStandardOutput = options.output == kStandardStreamArgument;
+    if (fromStandardInput && options.output.empty()) {
+        printError(
+            "reading standard input (-) needs an output: -o FILE.pdb, or -o - for "
+            "standard output");
+        return kExitUsage;
+    }
+    if (fromStandardInput && standardInputIsTerminal()) {
+        printError(
+            "standard input is a terminal: pipe the audio in, e.g. "
+            "cat talk.mp3 | zelvio convert - -o talk.pdb");
+        return kExitUsage;
+    }
+    if (toStandardOutput && standardOutputIsTerminal()) {
+        printError(
+            "will not write a database to a terminal: redirect standard output, e.g. "
+            "zelvio convert talk.wav -o - > talk.pdb");
+        return kExitUsage;
+    }
+
     ConversionSettings settings;
-    settings.inputPath = options.input;
-    settings.databasePath = outputPathFor(options.output, settings.inputPath, ".pdb");
-    settings.title = options.title.value_or(settings.inputPath.stem().string());
+    settings.inputPath = fromStandardInput ? std::filesystem::path(kStandardInputName)
+                                           : std::filesystem::path(options.input);
+    if (!toStandardOutput) {
+        settings.databasePath = outputPathFor(options.output, settings.inputPath, ".pdb");
+    }
+    // The title by default: the input's name; for standard input the output's; else "Audio".
+    std::string defaultTitle = settings.inputPath.stem().string();
+    if (fromStandardInput) {
+        defaultTitle = toStandardOutput ? "Audio" : settings.databasePath.stem().string();
+    }
+    settings.title = options.title.value_or(defaultTitle);
     settings.description = options.description;
     settings.bitsPerSample = options.bits;
     settings.voiceActivityDetection = options.vad;
     settings.threads = options.threads;
     settings.stop = &stopBySignal;
 
-    if (const std::string problem = overwriteProblem(settings.databasePath, options.force);
-        !problem.empty()) {
-        printError(problem);
-        return kExitFailure;
+    if (!toStandardOutput) {
+        if (const std::string problem = overwriteProblem(settings.databasePath, options.force);
+            !problem.empty()) {
+            printError(problem);
+            return kExitFailure;
+        }
+    }
+    ScratchFile spooled;  // standard input, removed on every way out
+    if (fromStandardInput) {
+        if (std::string error; !spoolStandardInput(spooled, error)) {
+            printError(error);
+            return kExitFailure;
+        }
     }
 
+    // From here on Ctrl-C and SIGTERM stop the run cleanly (while standard input is spooled they
+    // end the process, and the spooled copy, whose name is already gone, with it).
+    const StopOnSignals stopOnSignals;
     ProgressBar progress("converting", !options.quiet);
     ConversionJob job(settings, [&](double fraction) { progress.update(fraction); });
+    if (fromStandardInput) {
+        job.readInputFrom(spooled.stream());
+    }
+    MemoryByteSink image;
+    if (toStandardOutput) {
+        job.writeDatabaseTo(image);
+    }
     const ConversionOutcome outcome = job.run();
     progress.finish();
 
@@ -92,12 +148,21 @@ int runConvert(const ConvertOptions& options) {
                                           : outcome.message + " (" + outcome.detail + ")");
         return kExitFailure;
     }
+    if (toStandardOutput && !writeStandardOutput(image.bytes())) {
+        printError("cannot write the database to standard output");
+        return kExitFailure;
+    }
     if (outcome.kind == OutcomeKind::DatabaseFull) {
         printError(outcome.message);
     }
     if (!options.quiet) {
-        std::printf(
-            "%s: %s, %s%s, %lld Frames (%s), %u records\n", settings.databasePath.string().c_str(),
+        if (!outcome.inputNotice.empty()) {
+            printError("note: " + outcome.inputNotice);
+        }
+        // With the database on standard output, the summary goes with the messages.
+        std::fprintf(
+            toStandardOutput ? stderr : stdout, "%s: %s, %s%s, %lld Frames (%s), %u records\n",
+            toStandardOutput ? "standard output" : settings.databasePath.string().c_str(),
             outcome.kind == OutcomeKind::Success ? "saved" : "saved (cut)",
             std::string(codecName(static_cast<std::uint16_t>(codecForBits(options.bits)))).c_str(),
             options.vad ? " with voice activity detection" : "",
@@ -112,10 +177,15 @@ int runConvert(const ConvertOptions& options) {
 
 void addConvertCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<ConvertOptions>();
-    CLI::App* command = app.add_subcommand("convert", "Convert a WAVE file into an audio database");
-    command->add_option("input", options->input, "WAVE file to convert")->required();
+    CLI::App* command =
+        app.add_subcommand("convert", "Convert an audio file into an audio database");
+    command
+        ->add_option("input", options->input,
+                     "Audio file to convert (see the formats below), or - for standard input")
+        ->required();
     command->add_option("-o,--output", options->output,
-                        "Database file to write (default: the input with .pdb)");
+                        "Database file to write, or - for standard output (default: the input "
+                        "with .pdb)");
     command->add_option("--title", options->title,
                         "Database title, at most 31 characters (default: the input's name)");
     command->add_option("--description", options->description,
@@ -131,6 +201,8 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
         ->capture_default_str();
     command->add_flag("-f,--force", options->force, "Overwrite an existing database file");
     command->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
+    command->footer("Input formats this build reads, recognised by their content: " +
+                    readableFormatNames() + " (" + readableFilePatterns() + ").");
     command->callback([options, &exitCode] { exitCode = runConvert(*options); });
 }
 

@@ -1,11 +1,14 @@
 // zelvio decode FILE.pdb [-o OUT.wav] [--comfort-noise] [-f] [-q]
+// -o - writes the WAVE file to standard output once it is complete.
 #include <array>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/standard_streams.h"
 #include "cli/terminal.h"
+#include "io/scratch_file.h"
 #include "job/conversion_job.h"
 #include "pdb/database_reader.h"
 #include "readback/database_decoder.h"
@@ -23,19 +26,38 @@ struct DecodeCommandOptions {
 };
 
 int runDecode(const DecodeCommandOptions& options) {
+    const bool toStandardOutput = options.output == kStandardStreamArgument;
+    if (toStandardOutput && standardOutputIsTerminal()) {
+        printError(
+            "will not write a WAVE file to a terminal: redirect standard output or pipe "
+            "it, e.g. zelvio decode memo.pdb -o - | aplay");
+        return kExitUsage;
+    }
     DatabaseReader reader;
     if (reader.open(options.input) != kReadOk) {
         printError(options.input + ": " + std::string(reader.errorText()));
         return kExitFailure;
     }
-    const std::filesystem::path output = outputPathFor(options.output, options.input, ".wav");
-    if (const std::string problem = overwriteProblem(output, options.force); !problem.empty()) {
-        printError(problem);
-        return kExitFailure;
+    const std::filesystem::path output = toStandardOutput
+                                             ? std::filesystem::path()
+                                             : outputPathFor(options.output, options.input, ".wav");
+    if (!toStandardOutput) {
+        if (const std::string problem = overwriteProblem(output, options.force); !problem.empty()) {
+            printError(problem);
+            return kExitFailure;
+        }
     }
 
+    // For standard output the file is made in a private scratch file and copied out whole.
+    ScratchFile scratch;
+    if (toStandardOutput && !scratch.create("decode")) {
+        printError("cannot create a scratch file for the WAVE file");
+        return kExitFailure;
+    }
     WaveWriter writer;
-    if (writer.open(output, reader.streamFormat().sampleRate) != kWaveOk) {
+    const std::uint32_t rate = reader.streamFormat().sampleRate;
+    if ((toStandardOutput ? writer.open(scratch.stream(), rate) : writer.open(output, rate)) !=
+        kWaveOk) {
         printError(std::string(writer.errorText()));
         return kExitFailure;
     }
@@ -58,9 +80,16 @@ int runDecode(const DecodeCommandOptions& options) {
         printError(std::string(writer.errorText()));
         return kExitFailure;
     }
+    if (toStandardOutput &&
+        (!scratch.rewindForReading() || !copyToStandardOutput(scratch.stream()))) {
+        printError("cannot write the WAVE file to standard output");
+        return kExitFailure;
+    }
     if (!options.quiet) {
-        std::printf(
-            "%s: %llu Frames (%s) of %s, %u Hz mono 16-bit%s\n", output.string().c_str(),
+        // With the WAVE file on standard output, the summary goes with the messages.
+        std::fprintf(
+            toStandardOutput ? stderr : stdout, "%s: %llu Frames (%s) of %s, %u Hz mono 16-bit%s\n",
+            toStandardOutput ? "standard output" : output.string().c_str(),
             static_cast<unsigned long long>(decoder.framesDecoded()),
             formatMinutesSeconds(static_cast<std::int64_t>(reader.totalDurationMs())).c_str(),
             std::string(codecName(reader.streamFormat().codec)).c_str(),
@@ -79,7 +108,8 @@ void addDecodeCommand(CLI::App& app, int& exitCode) {
         "Decode an audio database into a 16-bit mono WAVE file, as the handheld plays it");
     command->add_option("input", options->input, "Database file to decode")->required();
     command->add_option("-o,--output", options->output,
-                        "WAVE file to write (default: the input with .wav)");
+                        "WAVE file to write, or - for standard output (default: the input with "
+                        ".wav)");
     command->add_flag("--comfort-noise", options->comfortNoise,
                       "Fill silence with low noise at its stored level instead of zeros");
     command->add_flag("-f,--force", options->force, "Overwrite an existing WAVE file");

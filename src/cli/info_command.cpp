@@ -1,4 +1,7 @@
-// zelvio info FILE.pdb [--json]
+// zelvio info FILE [--json]
+// FILE is a database (recognised by its header) or an audio file: for a database, what it holds
+// record by record; for audio, what a conversion would make of it.
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
@@ -6,8 +9,12 @@
 
 #include "cli/commands.h"
 #include "cli/terminal.h"
+#include "job/stages.h"
 #include "pdb/database_reader.h"
+#include "pdb/file_blocks.h"
 #include "pdb/handheld_text.h"
+#include "pdb/palm_database.h"
+#include "wave/audio_source.h"
 
 namespace zelvio::cli {
 namespace {
@@ -177,27 +184,130 @@ void printJson(const std::string& path, const DatabaseReader& reader) {
     std::printf("}\n");
 }
 
+/// What a conversion makes of an audio input at one mode, without voice activity detection
+/// (with it, quiet Frames take one byte and more fits).
+struct ModeCapacity {
+    int bits;
+    CodecCode codec;
+    std::int64_t framesPerDatabase;  ///< audio chunks in the 199 stream records
+    std::int64_t databases;          ///< databases the input fills (at least 1)
+};
+
+/// Audio chunks of a codec one database holds: 199 stream records, each filled with as many
+/// whole chunks as fit beside its header in 64000 bytes.
+std::int64_t framesPerDatabase(CodecCode codec) {
+    const std::int64_t perRecord = (PalmDatabase::kMaxStreamRecordBytes - StreamHeader::kBytes) /
+                                   audioChunkLength(static_cast<std::uint16_t>(codec));
+    return (PalmDatabase::kMaxRecords - 1) * perRecord;
+}
+
+std::array<ModeCapacity, 4> capacities(std::int64_t frames) {
+    std::array<ModeCapacity, 4> modes{};
+    const int bits[] = {8, 4, 3, 2};
+    for (std::size_t i = 0; i < modes.size(); ++i) {
+        const CodecCode codec = codecForBits(bits[i]);
+        const std::int64_t capacity = framesPerDatabase(codec);
+        modes[i] = {bits[i], codec, capacity,
+                    std::max<std::int64_t>(1, (frames + capacity - 1) / capacity)};
+    }
+    return modes;
+}
+
+void printAudioText(const std::string& path, AudioSource& input) {
+    const std::int64_t count = input.sampleFrameCount();
+    const RunSize size = runSize(count, input.sampleRate());
+    const auto lengthMs = static_cast<std::uint64_t>(count * 1000 / input.sampleRate());
+    std::printf("File:          %s\n", path.c_str());
+    std::printf("Format:        %s\n", input.formatDescription().c_str());
+    if (const std::string notice = input.notice(); !notice.empty()) {
+        std::printf("Note:          %s\n", notice.c_str());
+    }
+    std::printf("Sample rate:   %u Hz\n", static_cast<unsigned>(input.sampleRate()));
+    std::printf("Channels:      %u (%s)\n", static_cast<unsigned>(input.channels()),
+                input.channels() == 1 ? "mono" : "stereo, mixed to mono when converted");
+    std::printf("Length:        %s (%" PRId64 " sample frames)\n", duration(lengthMs).c_str(),
+                count);
+    std::printf("Converted:     %" PRId64 " Frames of %d ms at %u Hz mono (%s)\n", size.frameCount,
+                kFrameMs, static_cast<unsigned>(kStreamSampleRate),
+                duration(static_cast<std::uint64_t>(size.frameCount * kFrameMs)).c_str());
+    std::printf("\n%-12s %9s %22s\n", "Mode", "Databases", "Audio per database");
+    for (const ModeCapacity& mode : capacities(size.frameCount)) {
+        std::printf(
+            "%-12s %9" PRId64 " %22s\n",
+            std::string(codecName(static_cast<std::uint16_t>(mode.codec))).c_str(), mode.databases,
+            duration(static_cast<std::uint64_t>(mode.framesPerDatabase * kFrameMs)).c_str());
+    }
+    std::printf("\nWith voice activity detection quiet Frames take one byte, so more fits.\n");
+}
+
+void printAudioJson(const std::string& path, AudioSource& input) {
+    const std::int64_t count = input.sampleFrameCount();
+    const RunSize size = runSize(count, input.sampleRate());
+    std::printf("{\n");
+    std::printf("  \"file\": %s,\n", jsonString(path).c_str());
+    std::printf("  \"kind\": \"audio\",\n");
+    std::printf("  \"format\": %s,\n", jsonString(input.formatDescription()).c_str());
+    std::printf("  \"notice\": %s,\n", jsonString(input.notice()).c_str());
+    std::printf("  \"sampleRate\": %u,\n", static_cast<unsigned>(input.sampleRate()));
+    std::printf("  \"channels\": %u,\n", static_cast<unsigned>(input.channels()));
+    std::printf("  \"sampleFrames\": %" PRId64 ",\n", count);
+    std::printf("  \"durationMs\": %" PRId64 ",\n", count * 1000 / input.sampleRate());
+    std::printf("  \"frames\": %" PRId64 ",\n", size.frameCount);
+    std::printf("  \"modes\": [\n");
+    const auto modes = capacities(size.frameCount);
+    for (std::size_t i = 0; i < modes.size(); ++i) {
+        const ModeCapacity& mode = modes[i];
+        std::printf("    {\"bits\": %d, \"codecName\": %s, \"framesPerDatabase\": %" PRId64
+                    ", \"msPerDatabase\": %" PRId64 ", \"databases\": %" PRId64 "}%s\n",
+                    mode.bits,
+                    jsonString(codecName(static_cast<std::uint16_t>(mode.codec))).c_str(),
+                    mode.framesPerDatabase, mode.framesPerDatabase * kFrameMs, mode.databases,
+                    i + 1 < modes.size() ? "," : "");
+    }
+    std::printf("  ]\n}\n");
+}
+
 int runInfo(const InfoOptions& options) {
     DatabaseReader reader;
-    if (reader.open(options.input) != kReadOk) {
-        printError(options.input + ": " + std::string(reader.errorText()));
-        return kExitFailure;
+    const ReadStatus status = reader.open(options.input);
+    if (status == kReadOk) {
+        if (options.json) {
+            printJson(options.input, reader);
+        } else {
+            printText(options.input, reader);
+        }
+        return kExitSuccess;
     }
-    if (options.json) {
-        printJson(options.input, reader);
-    } else {
-        printText(options.input, reader);
+    // A file whose header does not fit a database, or names another kind, may be audio: shown
+    // as what a conversion would make of it. The length of an input whose header does not
+    // state it is counted by reading it.
+    if (status == kReadBadLayout || status == kReadWrongKind) {
+        const OpenedAudio audio = openAudioSource(options.input, LengthRule::Counted);
+        if (audio.status == kAudioOk && audio.source->sampleRate() > 0) {
+            if (options.json) {
+                printAudioJson(options.input, *audio.source);
+            } else {
+                printAudioText(options.input, *audio.source);
+            }
+            return kExitSuccess;
+        }
+        if (audio.formatRecognised) {
+            printError(options.input + ": " + audio.errorText);
+            return kExitFailure;
+        }
     }
-    return kExitSuccess;
+    printError(options.input + ": " + std::string(reader.errorText()));
+    return kExitFailure;
 }
 
 }  // namespace
 
 void addInfoCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<InfoOptions>();
-    CLI::App* command =
-        app.add_subcommand("info", "Show what an audio database holds, record by record");
-    command->add_option("input", options->input, "Database file to read")->required();
+    CLI::App* command = app.add_subcommand(
+        "info",
+        "Show what an audio database holds, record by record, or what an audio file would give");
+    command->add_option("input", options->input, "Database or audio file to read")->required();
     command->add_flag("--json", options->json, "Print the same as one JSON object");
     command->callback([options, &exitCode] { exitCode = runInfo(*options); });
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "job/stages.h"
+#include "wave/input_formats.h"
 
 namespace zelvio {
 namespace {
@@ -71,6 +72,10 @@ ProgressReport clampedReport(const ConversionJob::ProgressCallback& callback) {
 
 }  // namespace
 
+std::string inputFilePatterns() {
+    return readableFilePatterns();
+}
+
 std::string formatMinutesSeconds(std::int64_t milliseconds) {
     const std::int64_t seconds = milliseconds / 1000;
     char text[32];
@@ -96,12 +101,15 @@ ConversionOutcome ConversionJob::run() {
     }
 
     std::unique_ptr<AudioSource> input = std::move(input_);
-    if (StageResult error = openInput(settings_.inputPath, input)) {
+    if (StageResult error = openInput(settings_.inputPath, inputStream_, input)) {
         return failure(*error);
     }
-    if (StageResult error = checkDatabasePath(settings_.databasePath)) {
-        return failure(*error);
+    if (databaseSink_ == nullptr) {
+        if (StageResult error = checkDatabasePath(settings_.databasePath)) {
+            return failure(*error);
+        }
     }
+    const std::string inputNotice = input->notice();
     PalmDatabase database;
     if (StageResult error = makeDatabase(settings_, codec, database)) {
         return failure(*error);
@@ -122,13 +130,18 @@ ConversionOutcome ConversionJob::run() {
     }
     const RunSize size = runSize(reader.length(), input->sampleRate());
     input.reset();  // the input is closed once it has been read
-    if (StageResult error = saveStage(database, settings_.databasePath, stopToken())) {
+    if (StageResult error = databaseSink_ != nullptr
+                                ? saveStage(database, *databaseSink_, stopToken())
+                                : saveStage(database, settings_.databasePath, stopToken())) {
         return failure(*error);
     }
     if (report) {
         report(1.0);
     }
-    return savedOutcome(frames.framesCoded(), size.frameCount, database.numRecords());
+    ConversionOutcome outcome =
+        savedOutcome(frames.framesCoded(), size.frameCount, database.numRecords());
+    outcome.inputNotice = inputNotice;
+    return outcome;
 }
 
 }  // namespace zelvio

@@ -1,5 +1,6 @@
 #pragma once
-// The conversion job: one WAVE file in, one audio database out.
+// The conversion job: one audio file in (RIFF WAVE, or any format the build's readers take), one
+// audio database out.
 //
 //   ConversionSettings settings;
 //   settings.inputPath = "talk.wav";
@@ -34,6 +35,7 @@
 // its own thread.
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -44,10 +46,11 @@
 namespace zelvio {
 
 class AudioSource;
+class ByteSink;
 
 /// What the user chose. Texts are UTF-8; the job converts them for the handheld.
 struct ConversionSettings {
-    std::filesystem::path inputPath;      ///< WAVE file to convert
+    std::filesystem::path inputPath;      ///< audio file to convert
     std::filesystem::path databasePath;   ///< database file to write
     std::string title;                    ///< database name; first 31 characters are used
     std::string description;              ///< stored in the information record; first 63 used
@@ -83,6 +86,9 @@ struct ConversionOutcome {
     std::int64_t framesCoded = 0;   ///< Frames stored in the database
     std::int64_t framesTotal = 0;   ///< Frames the input gave (more than framesCoded when full)
     std::uint16_t recordCount = 0;  ///< records in the saved database
+    /// Something the user should know about how the input was read (which of several audio
+    /// tracks was converted); empty for most inputs.
+    std::string inputNotice;
 
     [[nodiscard]] bool failed() const {
         return kind != OutcomeKind::Success && kind != OutcomeKind::DatabaseFull;
@@ -127,6 +133,14 @@ class ConversionJob {
     /// Reads the samples from input, already open, instead of opening settings.inputPath (which
     /// then only names the input in messages). Its length may be unknown (kUnknownFrameCount).
     void readInputFrom(std::unique_ptr<AudioSource> input);
+    /// Reads the input from stream (open, binary, able to seek, holding the input from its
+    /// start, e.g. standard input spooled to a scratch file) instead of opening
+    /// settings.inputPath, which then only names the input in messages. The caller keeps the
+    /// stream open until run() returns.
+    void readInputFrom(std::FILE* stream) { inputStream_ = stream; }
+    /// Writes the finished database to sink, whole, instead of to settings.databasePath (which
+    /// is then not looked at). The sink must outlive run().
+    void writeDatabaseTo(ByteSink& sink) { databaseSink_ = &sink; }
 
     /// Runs the whole conversion. Blocking; may be called once.
     ConversionOutcome run();
@@ -143,7 +157,13 @@ class ConversionJob {
     ConversionSettings settings_;
     ProgressCallback progress_;
     std::unique_ptr<AudioSource> input_;
+    std::FILE* inputStream_ = nullptr;
+    ByteSink* databaseSink_ = nullptr;
     StopToken ownStop_;  ///< the run's token when the settings name none
 };
+
+/// The file name patterns of the inputs this build reads, space-separated ("*.wav *.flac ..."),
+/// for file dialogs.
+[[nodiscard]] std::string inputFilePatterns();
 
 }  // namespace zelvio

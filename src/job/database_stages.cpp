@@ -33,6 +33,16 @@ StageResult makeDatabase(const ConversionSettings& settings, CodecCode codec,
     return std::nullopt;
 }
 
+StageResult saveStage(PalmDatabase& database, ByteSink& sink, const StopToken& stop) {
+    if (stop.requested()) {
+        return cancelledError();
+    }
+    if (database.writeImage(sink) != kDbOk) {
+        return StageError{OutcomeKind::SaveError, "cannot write the database"};
+    }
+    return std::nullopt;
+}
+
 StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path,
                       const StopToken& stop) {
     AtomicFile file(path);

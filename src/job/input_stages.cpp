@@ -27,8 +27,13 @@ StageError cancelledError() {
 }
 
 StageResult openInput(const fs::path& path, std::unique_ptr<AudioSource>& input) {
+    return openInput(path, nullptr, input);
+}
+
+StageResult openInput(const fs::path& path, std::FILE* stream,
+                      std::unique_ptr<AudioSource>& input) {
     if (input == nullptr) {
-        OpenedAudio opened = openAudioSource(path);
+        OpenedAudio opened = stream != nullptr ? openAudioSource(stream) : openAudioSource(path);
         if (opened.status != kAudioOk) {
             return StageError{OutcomeKind::InputError, quotedPath(path) + ": " + opened.errorText};
         }

@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -66,8 +67,13 @@ using ProgressReport = std::function<void(double fraction)>;
 
 /// Opens the input through openAudioSource() into input, unless input is already open (a source
 /// the caller gave). Refuses (InputError) a file that cannot be read and a sample rate outside
-/// kMinInputRate to kMaxInputRate.
+/// kMinInputRate to kMaxInputRate. An input that cannot state its length up front is opened as it
+/// is (kUnknownFrameCount): the stages read it to its end as it comes.
 [[nodiscard]] StageResult openInput(const std::filesystem::path& path,
+                                    std::unique_ptr<AudioSource>& input);
+/// The same from an open stream (see openAudioSource(std::FILE*)) when stream is not null; path
+/// then only names the input in messages.
+[[nodiscard]] StageResult openInput(const std::filesystem::path& path, std::FILE* stream,
                                     std::unique_ptr<AudioSource>& input);
 
 /// Catches database paths that cannot work (SaveError): none given, a folder, a folder that
@@ -195,6 +201,9 @@ class InputBlocks {
 /// left behind).
 [[nodiscard]] StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path,
                                     const StopToken& stop);
+/// Writes database's file image to sink. SaveError when the sink refuses bytes; Cancelled when
+/// stop is requested before the first byte is written.
+[[nodiscard]] StageResult saveStage(PalmDatabase& database, ByteSink& sink, const StopToken& stop);
 
 // --- Resampling ----------------------------------------------------------------------------
 

@@ -1,15 +1,18 @@
 #pragma once
 // The input seam: where a conversion's samples come from. The job reads every input through
-// AudioSource and opens it with openAudioSource(), the one place that knows the input formats
-// (today RIFF WAVE). Another format is one more AudioSource implementation and one more line in
-// openAudioSource().
+// AudioSource and opens it with openAudioSource(), the one place that knows the input formats.
+// It looks at the content, never at the file name: RIFF WAVE goes to our own reader (WaveFile);
+// other files go to the libsndfile source and then to the FFmpeg source, when this build has them
+// (wave/input_formats.h lists what a build reads).
 //
 //     OpenedAudio input = openAudioSource(path);
 //     if (input.status != kAudioOk) { show(input.errorText); return; }
 //     std::array<SampleFrame, 4096> block;
 //     while (input.source->readSamples(block.size(), block.data()) == kAudioOk) { ... }
+//     if (!input.source->endReached()) { show(input.source->errorText()); }
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -62,6 +65,9 @@ class AudioSource {
     [[nodiscard]] virtual std::int64_t sampleFrameCount() const = 0;
     /// How the input stores its samples, in a few words, e.g. "WAVE, 16-bit PCM".
     [[nodiscard]] virtual std::string formatDescription() const = 0;
+    /// Something the user should know about how the input is read, as one sentence (e.g. which
+    /// of several audio tracks is converted); empty for most inputs.
+    [[nodiscard]] virtual std::string notice() const { return {}; }
 
     /// Delivers the next count sample frames into entries[0] to entries[count - 1]. Returns
     /// kAudioOk when all count were delivered; kAudioBadFile at the end of the samples or on a
@@ -85,9 +91,28 @@ struct OpenedAudio {
     AudioStatus status = kAudioBadFile;   ///< kAudioOk, or why the input cannot be read
     std::unique_ptr<AudioSource> source;  ///< the open input; null unless status is kAudioOk
     std::string errorText;                ///< why not, as one plain sentence; empty on success
+    /// A reader knew the content's format (then errorText says what is wrong inside the file);
+    /// false when no reader of this build recognised it, or it could not be opened at all.
+    bool formatRecognised = false;
 };
 
-/// Opens the input file at path in the format it is in (today: RIFF WAVE) and reads its header.
-[[nodiscard]] OpenedAudio openAudioSource(const std::filesystem::path& path);
+/// How openAudioSource treats an input that cannot state its length up front.
+enum class LengthRule {
+    AsStated,  ///< the source reports kUnknownFrameCount
+    /// The input is read once to its end to count its sample frames, then opened again, and the
+    /// source reports that count. An input that gives no sample frame at all, or that cannot be
+    /// read to its end, is then refused.
+    Counted,
+};
+
+/// Opens the input file at path in the format its content is in and reads its header.
+[[nodiscard]] OpenedAudio openAudioSource(const std::filesystem::path& path,
+                                          LengthRule rule = LengthRule::AsStated);
+
+/// The same for an open stream (binary, able to seek) that holds the input from its start, such
+/// as standard input spooled to a scratch file. The caller keeps the stream open while the
+/// source lives and closes it afterwards.
+[[nodiscard]] OpenedAudio openAudioSource(std::FILE* stream,
+                                          LengthRule rule = LengthRule::AsStated);
 
 }  // namespace zelvio

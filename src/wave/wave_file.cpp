@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <system_error>
 
 #include "pdb/byte_order.h"
+#include "wave/sample_conversion.h"
 
 namespace zelvio {
 
@@ -36,34 +35,10 @@ constexpr std::array<std::uint8_t, 14> kSubFormatGuidTail = {
 
 constexpr std::string_view kEndsInHeader = "file ends inside the header";
 
-// x * 32768 rounded to nearest, ties to even, clamped to 16 bits; NaN gives 0. Scaling by a
-// power of two is exact in double for every float and double input, and inside the clamp limits
-// floor() and the fraction below are exact too, so the rounding does not depend on the
-// floating-point environment.
-std::int16_t sampleFromReal(double x) {
-    if (std::isnan(x)) {
-        return 0;
-    }
-    const double scaled = x * 32768.0;
-    if (scaled >= 32767.0) {
-        return 32767;
-    }
-    if (scaled <= -32768.0) {
-        return -32768;
-    }
-    const double whole = std::floor(scaled);
-    const double fraction = scaled - whole;
-    auto rounded = static_cast<std::int32_t>(whole);  // -32768 to 32766
-    if (fraction > 0.5 || (fraction == 0.5 && (rounded & 1) != 0)) {
-        ++rounded;
-    }
-    return static_cast<std::int16_t>(rounded);
-}
-
 // One stored sample to signed 16 bits. Integer widths above 16 keep their two most significant
 // bytes, which is the arithmetic shift right by 8 (24-bit) or 16 (32-bit) of the signed value.
 std::int16_t fromPcm8(const std::uint8_t* p) {
-    return static_cast<std::int16_t>((static_cast<std::int32_t>(p[0]) - 128) * 256);
+    return sampleFromUnsigned8(p[0]);
 }
 std::int16_t fromPcm16(const std::uint8_t* p) {
     return static_cast<std::int16_t>(loadLittle16(p));
@@ -194,10 +169,7 @@ WaveFile::~WaveFile() {
 }
 
 WaveStatus WaveFile::close() {
-    if (stream_.is_open()) {
-        stream_.close();
-    }
-    stream_.clear();
+    file_.reset();
     open_ = false;
     return kWaveOk;
 }
@@ -231,45 +203,30 @@ WaveStatus WaveFile::open(const fs::path& path) {
     close();
     resetHeader();
     errorText_.clear();
-    if (path.empty()) {
+    auto file = std::make_shared<InputFile>();
+    if (const WaveStatus status = file->open(path); status != kWaveOk) {
+        return failOpen(status, std::string(file->errorText()));
+    }
+    return open(std::move(file));
+}
+
+WaveStatus WaveFile::open(std::shared_ptr<InputFile> file) {
+    close();
+    resetHeader();
+    errorText_.clear();
+    if (file == nullptr || !file->isOpen()) {
         return failOpen(kWaveUnsupported, "no input file was named");
     }
-
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (status.type() == fs::file_type::not_found) {
-        return failOpen(kWaveBadFile, "cannot open file: no such file or directory");
-    }
-    if (error) {
-        return failOpen(kWaveBadFile, "cannot open file: " + error.message());
-    }
-    if (status.type() == fs::file_type::directory) {
-        return failOpen(kWaveBadFile, "cannot open file: it is a directory");
-    }
-    if (status.type() != fs::file_type::regular) {
-        return failOpen(kWaveBadFile, "cannot open file: not a regular file");
-    }
-    const std::uintmax_t length = fs::file_size(path, error);
-    if (error) {
-        return failOpen(kWaveBadFile, "cannot open file: " + error.message());
-    }
-    fileLength_ = static_cast<std::int64_t>(
-        std::min<std::uintmax_t>(length, std::numeric_limits<std::int64_t>::max()));
-
-    errno = 0;
-    stream_.open(path, std::ios::in | std::ios::binary);
-    if (!stream_.is_open()) {
-        const int cause = errno;
-        return failOpen(kWaveBadFile,
-                        "cannot open file: " + (cause != 0 ? std::generic_category().message(cause)
-                                                           : std::string("it cannot be read")));
+    file_ = std::move(file);
+    fileLength_ = file_->size();
+    if (!file_->seek(0)) {
+        return failOpen(kWaveBadFile, "cannot read the file");
     }
     return readHeader();
 }
 
 bool WaveFile::readExactly(std::uint8_t* destination, std::int64_t byteCount) {
-    stream_.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(byteCount));
-    const std::int64_t got = stream_.gcount();
+    const std::int64_t got = file_->read(destination, byteCount);
     position_ += got;
     return got == byteCount;
 }
@@ -278,9 +235,8 @@ bool WaveFile::skip(std::int64_t byteCount) {
     if (byteCount == 0) {
         return true;
     }
-    stream_.seekg(static_cast<std::streamoff>(byteCount), std::ios::cur);
     position_ += byteCount;
-    return static_cast<bool>(stream_);
+    return file_->seek(position_);
 }
 
 WaveStatus WaveFile::readHeader() {
@@ -446,8 +402,7 @@ WaveStatus WaveFile::readSamples(std::int64_t count, SampleFrame* entries) {
     while (delivered < available) {
         const std::int64_t frames = std::min(framesPerBlock, available - delivered);
         const std::int64_t wanted = frames * frameBytes;
-        stream_.read(reinterpret_cast<char*>(buffer_.data()), static_cast<std::streamsize>(wanted));
-        const std::int64_t got = stream_.gcount();
+        const std::int64_t got = file_->seek(position_) ? file_->read(buffer_.data(), wanted) : 0;
         position_ += got;
         const std::int64_t whole = got / frameBytes;
         decodeFrames_(buffer_.data(), whole, entries + delivered);

@@ -24,12 +24,13 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "wave/audio_source.h"
+#include "wave/input_file.h"
 
 namespace zelvio {
 
@@ -75,6 +76,9 @@ class WaveFile final : public AudioSource {
     /// chunk or no "data" chunk, has other than 1 or 2 channels, or states a byte rate or block
     /// alignment that disagrees with its channels and sample width.
     [[nodiscard]] WaveStatus open(const std::filesystem::path& path);
+    /// The same for a file already open (shared with whoever opened it; this reader moves its
+    /// position). kWaveUnsupported for a null or closed file.
+    [[nodiscard]] WaveStatus open(std::shared_ptr<InputFile> file);
 
     /// Delivers the next count sample frames into entries[0] to entries[count - 1], continuing
     /// where the previous call stopped. Returns kWaveOk when all count were delivered;
@@ -128,10 +132,10 @@ class WaveFile final : public AudioSource {
     [[nodiscard]] std::int64_t bytesLeft() const { return fileLength_ - position_; }
     void resetHeader();
 
-    std::ifstream stream_;
+    std::shared_ptr<InputFile> file_;  ///< the open file, or null
     bool open_ = false;
     std::int64_t fileLength_ = 0;  ///< bytes in the file when it was opened
-    std::int64_t position_ = 0;    ///< offset of the next byte the stream gives
+    std::int64_t position_ = 0;    ///< offset of the next byte to read
 
     std::uint16_t formatTag_ = kWaveFormatPcm;
     std::uint16_t sampleFormat_ = kWaveFormatPcm;

@@ -49,7 +49,7 @@ WaveStatus WaveWriter::fail(WaveStatus status, std::string text) {
 }
 
 WaveStatus WaveWriter::open(const std::filesystem::path& path, std::uint32_t sampleRate) {
-    if (file_ != nullptr) {
+    if (file_ != nullptr || stream_ != nullptr) {
         return fail(kWaveUnsupported, "a file is open already");
     }
     if (path.empty() || sampleRate == 0 || sampleRate > 0x7FFFFFFFu) {
@@ -64,21 +64,52 @@ WaveStatus WaveWriter::open(const std::filesystem::path& path, std::uint32_t sam
         return fail(kWaveBadFile, "cannot create " + quotedPath(path));
     }
     file_ = std::move(file);
+    return start(sampleRate);
+}
+
+WaveStatus WaveWriter::open(std::FILE* stream, std::uint32_t sampleRate) {
+    if (file_ != nullptr || stream_ != nullptr) {
+        return fail(kWaveUnsupported, "a file is open already");
+    }
+    if (stream == nullptr || sampleRate == 0 || sampleRate > 0x7FFFFFFFu) {
+        return fail(kWaveUnsupported, stream == nullptr ? "no stream" : "unusable sample rate");
+    }
+    stream_ = stream;
+    if (std::fseek(stream_, 0, SEEK_SET) != 0) {
+        failed_ = true;
+        return fail(kWaveBadFile, "cannot write " + targetName());
+    }
+    return start(sampleRate);
+}
+
+WaveStatus WaveWriter::start(std::uint32_t sampleRate) {
     sampleRate_ = sampleRate;
     samplesWritten_ = 0;
     failed_ = false;
     const auto header = headerFor(sampleRate, 0);
-    if (!file_->write(header.data(), header.size())) {
+    if (!put(header.data(), header.size())) {
         failed_ = true;
-        return fail(kWaveBadFile, "cannot write " + quotedPath(path));
+        return fail(kWaveBadFile, "cannot write " + targetName());
     }
     errorText_.clear();
     return kWaveOk;
 }
 
+bool WaveWriter::put(const std::uint8_t* bytes, std::size_t count) {
+    if (file_ != nullptr) {
+        return file_->write(bytes, count);
+    }
+    return std::fwrite(bytes, 1, count, stream_) == count;
+}
+
+std::string WaveWriter::targetName() const {
+    return file_ != nullptr ? quotedPath(file_->target()) : std::string("the output stream");
+}
+
 WaveStatus WaveWriter::writeSamples(const std::int16_t* samples, std::size_t count) {
-    if (file_ == nullptr || (samples == nullptr && count > 0)) {
-        return fail(kWaveUnsupported, file_ == nullptr ? "no file is open" : "no samples");
+    const bool open = file_ != nullptr || stream_ != nullptr;
+    if (!open || (samples == nullptr && count > 0)) {
+        return fail(kWaveUnsupported, !open ? "no file is open" : "no samples");
     }
     if (failed_) {
         return fail(kWaveBadFile, "an earlier write failed");
@@ -91,20 +122,30 @@ WaveStatus WaveWriter::writeSamples(const std::int16_t* samples, std::size_t cou
     for (std::size_t i = 0; i < count; ++i) {
         storeLittle16(bytes.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
     }
-    if (!file_->write(bytes.data(), bytes.size())) {
+    if (!put(bytes.data(), bytes.size())) {
         failed_ = true;
-        return fail(kWaveBadFile, "cannot write " + quotedPath(file_->target()));
+        return fail(kWaveBadFile, "cannot write " + targetName());
     }
     samplesWritten_ += count;
     return kWaveOk;
 }
 
 WaveStatus WaveWriter::close() {
+    const auto header = headerFor(sampleRate_, static_cast<std::uint32_t>(2 * samplesWritten_));
+    if (stream_ != nullptr) {
+        std::FILE* stream = std::exchange(stream_, nullptr);
+        if (failed_ || std::fseek(stream, 0, SEEK_SET) != 0 ||
+            std::fwrite(header.data(), 1, header.size(), stream) != header.size() ||
+            std::fflush(stream) != 0) {
+            return fail(kWaveBadFile, "cannot write the output stream");
+        }
+        errorText_.clear();
+        return kWaveOk;
+    }
     if (file_ == nullptr) {
         return fail(kWaveUnsupported, "no file is open");
     }
     const std::unique_ptr<AtomicFile> file = std::move(file_);
-    const auto header = headerFor(sampleRate_, static_cast<std::uint32_t>(2 * samplesWritten_));
     // A failed file is discarded when it goes out of scope; the target stays as it was.
     if (failed_ || !file->writeAt(0, header.data(), header.size()) || !file->commit()) {
         return fail(kWaveBadFile, "cannot write " + quotedPath(file->target()));

@@ -10,9 +10,11 @@
 // followed by the samples, little-endian whatever the host's byte order. The sizes in the header
 // are written when the file is closed. The file is written through an AtomicFile: it replaces the
 // target only when it is complete, so a run that fails leaves no partial file and keeps what was
-// at the path before.
+// at the path before. It can also be written into an open stream the caller keeps (a scratch
+// file whose bytes go on to standard output once complete).
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -41,6 +43,10 @@ class WaveWriter {
     /// Returns kWaveOk, kWaveUnsupported for an empty path, a rate of 0 or a writer already open,
     /// kWaveBadFile when the file cannot be created.
     [[nodiscard]] WaveStatus open(const std::filesystem::path& path, std::uint32_t sampleRate);
+    /// Starts the file at the start of stream (open for writing in binary mode, able to seek;
+    /// the caller keeps it and closes it). close() then fills in the sizes and flushes the stream
+    /// but leaves it open. Returns as open(path, ...), kWaveBadFile when stream cannot be written.
+    [[nodiscard]] WaveStatus open(std::FILE* stream, std::uint32_t sampleRate);
     /// Appends count samples. Returns kWaveOk, kWaveUnsupported when no file is open or samples
     /// is null with count > 0, kWaveBadFile when the write fails or the file would pass the
     /// 4 GiB that its sizes can state (the file is then removed at close).
@@ -58,8 +64,12 @@ class WaveWriter {
 
   private:
     WaveStatus fail(WaveStatus status, std::string text);
+    WaveStatus start(std::uint32_t sampleRate);
+    [[nodiscard]] bool put(const std::uint8_t* bytes, std::size_t count);
+    [[nodiscard]] std::string targetName() const;
 
     std::unique_ptr<AtomicFile> file_;  ///< the file being written, until close()
+    std::FILE* stream_ = nullptr;       ///< or the caller's stream being written, until close()
     std::uint32_t sampleRate_ = 0;
     std::uint64_t samplesWritten_ = 0;
     bool failed_ = false;  ///< a write failed or would pass kMaxDataBytes

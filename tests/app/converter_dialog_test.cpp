@@ -8,11 +8,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "app/about_dialog.h"
 #include "app/converter_dialog.h"
 #include "app/dialog_units.h"
+#include "wave/input_formats.h"
 
 using namespace zelvio;
 using namespace zelvio::control_id;
@@ -45,11 +48,15 @@ class RecordingPresenter : public MessagePresenter {
 // Answers each question with the next prepared answer (none left stands for Cancel).
 class ScriptedChooser : public FileChooser {
   public:
-    QString openFileName(QWidget*, const FileFilter& filter) override { return answer(filter); }
+    QString openFileName(QWidget*, const QList<FileFilter>& filters) override {
+        openFiltersAsked.push_back(filters);
+        return filters.isEmpty() ? QString() : answer(filters.front());
+    }
     QString saveFileName(QWidget*, const FileFilter& filter) override { return answer(filter); }
 
     QStringList answers;
-    std::vector<FileFilter> filtersAsked;
+    std::vector<FileFilter> filtersAsked;             ///< the first filter of every question
+    std::vector<QList<FileFilter>> openFiltersAsked;  ///< every filter of every open question
 
   private:
     QString answer(const FileFilter& filter) {
@@ -130,6 +137,7 @@ class ConverterDialogTest : public QObject {
         presenter_.messages.clear();
         chooser_.answers.clear();
         chooser_.filtersAsked.clear();
+        chooser_.openFiltersAsked.clear();
         folder_ = std::make_unique<QTemporaryDir>();
         QVERIFY(folder_->isValid());
     }
@@ -257,8 +265,12 @@ class ConverterDialogTest : public QObject {
         // A name chosen without an extension stays without one.
         QCOMPARE(dialog.settings().databasePath, std::filesystem::path("/chosen/out"));
         QCOMPARE(chooser_.filtersAsked.size(), size_t{2});
-        QCOMPARE(chooser_.filtersAsked[0].description, QStringLiteral("WAVE files"));
-        QCOMPARE(chooser_.filtersAsked[0].pattern, QStringLiteral("*.wav"));
+        QCOMPARE(chooser_.filtersAsked[0].description, QStringLiteral("Audio files"));
+        QVERIFY(chooser_.filtersAsked[0].pattern.startsWith(QStringLiteral("*.wav")));
+        QCOMPARE(chooser_.openFiltersAsked.size(), size_t{1});
+        QCOMPARE(chooser_.openFiltersAsked[0].size(), 2);
+        QCOMPARE(chooser_.openFiltersAsked[0][1].description, QStringLiteral("All files"));
+        QCOMPARE(chooser_.openFiltersAsked[0][1].pattern, QStringLiteral("*"));
         QCOMPARE(chooser_.filtersAsked[1].description, QStringLiteral("Palm database files"));
         QCOMPARE(chooser_.filtersAsked[1].pattern, QStringLiteral("*.pdb"));
 
@@ -296,6 +308,74 @@ class ConverterDialogTest : public QObject {
         });
         QCOMPARE(saveThroughPlatformDialog(existing), existing);
         QVERIFY2(question.contains(QStringLiteral("old.pdb")), qPrintable(question));
+    }
+
+    // The open dialog lists every pattern this build reads (the list convert --help and the
+    // README give), the common ones among them when both readers are built, then all files.
+    void openDialogOffersTheAudioFilesThisBuildReadsThenAllFiles() {
+        const QString patterns = QString::fromStdString(inputFilePatterns());
+        QVERIFY(patterns.startsWith(QStringLiteral("*.wav")));
+        const InputReaders readers = inputReaders();
+        if (readers.libsndfile && readers.ffmpeg) {
+            for (const char* pattern :
+                 {"*.flac", "*.ogg", "*.opus", "*.mp3", "*.aif", "*.aiff", "*.m4a", "*.wma"}) {
+                QVERIFY2(patterns.split(' ').contains(QString::fromLatin1(pattern)), pattern);
+            }
+        }
+        QStringList filters;
+        onNextModal([&](QWidget* modal) {
+            auto* fileDialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(fileDialog != nullptr);
+            filters = fileDialog->nameFilters();
+            fileDialog->reject();
+        });
+        PlatformFileChooser platform;
+        QCOMPARE(platform.openFileName(nullptr, inputFileFilters()), QString());
+        QCOMPARE(filters, QStringList({QStringLiteral("Audio files (") + patterns + ")",
+                                       QStringLiteral("All files (*)")}));
+    }
+
+    // A file dragged onto the dialog, or onto any of its edits, fills the database field when its
+    // name ends in .pdb and the input field otherwise; text dragged onto an edit stays text.
+    void aDroppedFileFillsTheInputFieldOrADatabaseTheDatabaseField() {
+        ConverterDialog dialog(presenter_, chooser_);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const struct {
+            QString file;
+            int target;  // the control a drop is sent to (0: the dialog itself)
+            int filled;  // the edit it fills
+        } cases[] = {
+            {"/drops/talk.mp3", 0, kInputPath},
+            {"/drops/memo.pdb", 0, kDatabasePath},
+            {"/drops/MEMO.PDB", kTitle, kDatabasePath},
+            {"/drops/voice memo.m4a", kDatabasePath, kInputPath},
+            {"/drops/notes.wav", kInputPath, kInputPath},
+        };
+        for (const auto& c : cases) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(c.file)});
+            QWidget* target =
+                c.target == 0 ? static_cast<QWidget*>(&dialog) : dialog.control(c.target);
+            const QPoint at(target->width() / 2, target->height() / 2);
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QVERIFY2(enter.isAccepted(), qPrintable(c.file));
+            QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &drop);
+            QVERIFY2(drop.isAccepted(), qPrintable(c.file));
+            QCOMPARE(edit(dialog, c.filled)->text(), c.file);
+        }
+        QCOMPARE(dialog.settings().inputPath, std::filesystem::path("/drops/notes.wav"));
+        QCOMPARE(dialog.settings().databasePath, std::filesystem::path("/drops/MEMO.PDB"));
+        QCOMPARE(edit(dialog, kTitle)->text(), QString());
+
+        // Text is no file: the dialog leaves it to the edit.
+        QMimeData text;
+        text.setText(QStringLiteral("Memo"));
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QVERIFY(!static_cast<QObject&>(dialog).eventFilter(dialog.control(kTitle), &enter));
+        QVERIFY(!dialog.dropFile(QString()));
     }
 
     void cancelButtonEscapeAndCloseBoxConvertNothing() {

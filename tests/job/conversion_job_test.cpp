@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "pdb/byte_sink.h"
 #include "pdb/stream_format.h"
 #include "resample/resampler.h"
 #include "support/database_bytes.h"
@@ -394,6 +395,46 @@ TEST(ConversionJob, ProgressRisesToOne) {
     ASSERT_FALSE(seen.empty());
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     EXPECT_EQ(seen.back(), 1.0);
+}
+
+// The command line's standard streams: the input read from an open stream and the database given
+// to a sink give the bytes the files give; a sink that refuses them is a save error, and the
+// database path is then not looked at.
+TEST(ConversionJob, ReadsAnOpenStreamAndWritesToASink) {
+    TempDirectory dir;
+    const fs::path input = writeMono16(dir, "in.wav", 11025, tone(20000, 0.013, 9000));
+    ASSERT_EQ(convert(input, dir.path() / "file.pdb", 4, true, "in").kind, OutcomeKind::Success);
+    const Bytes expected = test_support::readFileBytes(dir.path() / "file.pdb");
+
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    const Bytes wave = test_support::readFileBytes(input);
+    ASSERT_EQ(std::fwrite(wave.data(), 1, wave.size(), stream), wave.size());
+    ConversionSettings settings;
+    settings.inputPath = "standard input";  // names it, nothing more
+    settings.databasePath = dir.path() / "no such folder" / "ignored.pdb";
+    settings.title = "in";
+    settings.bitsPerSample = 4;
+    settings.voiceActivityDetection = true;
+    ConversionJob job(settings);
+    job.readInputFrom(stream);
+    MemoryByteSink image;
+    job.writeDatabaseTo(image);
+    EXPECT_EQ(job.run().kind, OutcomeKind::Success);
+    EXPECT_EQ(image.bytes(), expected);
+    std::fclose(stream);
+
+    class RefusingSink final : public ByteSink {
+      public:
+        bool write(const std::uint8_t*, std::size_t) override { return false; }
+    } refusing;
+    settings.inputPath = input;
+    ConversionJob fromFile(settings);
+    fromFile.writeDatabaseTo(refusing);
+    const ConversionOutcome outcome = fromFile.run();
+    EXPECT_EQ(outcome.kind, OutcomeKind::SaveError);
+    EXPECT_EQ(outcome.message, kSaveErrorText);
+    EXPECT_FALSE(fs::exists(dir.path() / "no such folder"));
 }
 
 }  // namespace

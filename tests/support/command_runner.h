@@ -28,4 +28,17 @@ inline CommandRun zelvio(const TempDirectory& dir, const std::string& arguments)
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
 }
 
+/// Runs a shell command line inside dir, with ZELVIO set to the zelvio program, so that pipes
+/// can be tested as users write them: "cat in.wav | \"$ZELVIO\" convert - -o out.pdb". The exit
+/// status is that of the line's last command.
+inline CommandRun shellLine(const TempDirectory& dir, const std::string& line) {
+    const std::filesystem::path out = dir.path() / "stdout.txt";
+    const std::filesystem::path err = dir.path() / "stderr.txt";
+    const std::string command = "cd '" + dir.path().string() +
+                                "' && ZELVIO='" ZELVIO_CLI "' && export ZELVIO && { " + line +
+                                "; } >'" + out.string() + "' 2>'" + err.string() + "'";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
+}
+
 }  // namespace zelvio::test_support

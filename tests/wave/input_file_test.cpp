@@ -1,0 +1,109 @@
+// InputFile: the bytes every reader reads, from a path or from a stream the caller keeps.
+#include "wave/input_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "support/files.h"
+
+namespace zelvio {
+namespace {
+
+using test_support::Bytes;
+using test_support::TempDirectory;
+
+TEST(InputFile, RefusesWhatCannotBeOpenedAndSaysWhy) {
+    TempDirectory dir;
+    const auto plain = dir.write("plain.wav", Bytes(10, 'x'));
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    struct Case {
+        std::filesystem::path path;
+        AudioStatus status;
+        const char* errorText;
+    };
+    const Case cases[] = {
+        {"", kAudioUnsupported, "no input file was named"},
+        {dir / "missing.wav", kAudioBadFile, "cannot open file: no such file or directory"},
+        {dir.path(), kAudioBadFile, "cannot open file: it is a directory"},
+        {dir / "fifo", kAudioBadFile, "cannot open file: not a regular file"},
+        // A path through a file is missing, as the system sees it.
+        {plain / "inside", kAudioBadFile, "cannot open file: no such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        InputFile file;
+        EXPECT_EQ(file.open(c.path), c.status);
+        EXPECT_EQ(file.errorText(), c.errorText);
+        EXPECT_FALSE(file.isOpen());
+        std::array<std::uint8_t, 4> bytes{};
+        EXPECT_EQ(file.read(bytes.data(), 4), 0);
+    }
+    if (::geteuid() != 0) {  // root reads every file
+        ASSERT_EQ(::chmod(plain.c_str(), 0), 0);
+        InputFile file;
+        EXPECT_EQ(file.open(plain), kAudioBadFile);
+        EXPECT_EQ(file.errorText(), "cannot open file: Permission denied");
+    }
+}
+
+TEST(InputFile, ReadsAndSeeksWithinWhatItHolds) {
+    TempDirectory dir;
+    Bytes content(100);
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<std::uint8_t>(i);
+    }
+    InputFile file;
+    ASSERT_EQ(file.open(dir.write("in.bin", content)), kAudioOk);
+    EXPECT_EQ(file.size(), 100);
+    std::array<std::uint8_t, 64> bytes{};
+    EXPECT_EQ(file.read(bytes.data(), 10), 10);
+    EXPECT_EQ(bytes[9], 9);
+    EXPECT_EQ(file.position(), 10);
+    ASSERT_TRUE(file.seek(95));
+    EXPECT_EQ(file.read(bytes.data(), 64), 5);  // cut at the end
+    EXPECT_EQ(bytes[0], 95);
+    EXPECT_EQ(file.position(), 100);
+    EXPECT_EQ(file.read(bytes.data(), 1), 0);
+    ASSERT_TRUE(file.seek(200));  // past the end: nothing to read there
+    EXPECT_EQ(file.read(bytes.data(), 1), 0);
+    ASSERT_TRUE(file.seek(0));  // and back, after the end was met
+    EXPECT_EQ(file.read(bytes.data(), 3), 3);
+    EXPECT_EQ(bytes[2], 2);
+    EXPECT_FALSE(file.seek(-1));
+}
+
+TEST(InputFile, BorrowsASeekableStreamAndLeavesItOpen) {
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    const std::string text = "RIFF and more";
+    ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), stream), text.size());
+    {
+        InputFile file;
+        ASSERT_EQ(file.borrow(stream), kAudioOk) << file.errorText();
+        EXPECT_EQ(file.size(), static_cast<std::int64_t>(text.size()));
+        std::array<char, 4> head{};
+        EXPECT_EQ(file.read(head.data(), 4), 4);  // from the start, wherever the stream was
+        EXPECT_EQ(std::string(head.data(), 4), "RIFF");
+    }
+    EXPECT_EQ(std::fseek(stream, 0, SEEK_SET), 0);  // still open
+    std::fclose(stream);
+
+    InputFile none;
+    EXPECT_EQ(none.borrow(nullptr), kAudioUnsupported);
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::FILE* pipe = ::fdopen(ends[0], "rb");
+    InputFile unseekable;
+    EXPECT_EQ(unseekable.borrow(pipe), kAudioBadFile);
+    EXPECT_EQ(unseekable.errorText(), "cannot read the input: it cannot seek");
+    std::fclose(pipe);
+    ::close(ends[1]);
+}
+
+}  // namespace
+}  // namespace zelvio
