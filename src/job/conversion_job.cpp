@@ -12,7 +12,8 @@ namespace {
 // Shares of the whole run in the progress report, by the work each stage does.
 constexpr double kStagingShare = 0.15;
 constexpr double kResamplingShare = 0.70;
-constexpr double kCodingShare = 0.15;
+constexpr double kCodingShare = 0.13;
+constexpr double kSavingStart = kStagingShare + kResamplingShare + kCodingShare;
 
 ConversionOutcome failure(const StageError& error) {
     ConversionOutcome outcome;
@@ -57,12 +58,14 @@ ConversionOutcome savedOutcome(std::int64_t framesCoded, std::int64_t framesTota
     return outcome;
 }
 
-/// The run's progress report: the callback's, held to 0 to 1; empty when there is none.
-ProgressReport clampedReport(const ConversionJob::ProgressCallback& callback) {
+/// The run's progress report during one stage: the callback's with that stage, the fraction held
+/// to 0 to 1; empty when there is no callback.
+ProgressReport stageReport(const ConversionJob::StageProgressCallback& callback,
+                           ConversionStage stage) {
     if (!callback) {
         return {};
     }
-    return [&callback](double fraction) { callback(std::clamp(fraction, 0.0, 1.0)); };
+    return [&callback, stage](double fraction) { callback(std::clamp(fraction, 0.0, 1.0), stage); };
 }
 
 }  // namespace
@@ -76,10 +79,21 @@ std::string formatMinutesSeconds(std::int64_t milliseconds) {
 }
 
 ConversionJob::ConversionJob(ConversionSettings settings, ProgressCallback progress)
+    : settings_(std::move(settings)) {
+    if (progress) {
+        progress_ = [progress = std::move(progress)](double fraction, ConversionStage) {
+            progress(fraction);
+        };
+    }
+}
+
+ConversionJob::ConversionJob(ConversionSettings settings, StageProgressCallback progress)
     : settings_(std::move(settings)), progress_(std::move(progress)) {}
 
 ConversionOutcome ConversionJob::run() {
-    const ProgressReport report = clampedReport(progress_);
+    const ProgressReport reading = stageReport(progress_, ConversionStage::Reading);
+    const ProgressReport converting = stageReport(progress_, ConversionStage::Converting);
+    const ProgressReport saving = stageReport(progress_, ConversionStage::Saving);
     const CodecCode codec = codecForBits(settings_.bitsPerSample);
 
     std::unique_ptr<AudioSource> input;
@@ -100,7 +114,7 @@ ConversionOutcome ConversionJob::run() {
     }
 
     if (StageResult error = stageInput(*input, settings_.inputPath, scratch.stagedSink(),
-                                       partOf(report, 0.0, kStagingShare))) {
+                                       partOf(reading, 0.0, kStagingShare))) {
         return failure(*error);
     }
     input.reset();  // the input is closed once it is staged
@@ -109,7 +123,7 @@ ConversionOutcome ConversionJob::run() {
     }
     if (StageResult error =
             resampleToStreamRate(scratch.stagedSource(), scratch.resampledSink(), size,
-                                 partOf(report, kStagingShare, kResamplingShare))) {
+                                 partOf(converting, kStagingShare, kResamplingShare))) {
         return failure(*error);
     }
     if (StageResult error = scratch.finishResampling()) {
@@ -120,15 +134,18 @@ ConversionOutcome ConversionJob::run() {
                      settings_.voiceActivityDetection);
     if (StageResult error =
             frames.run(scratch.resampledSource(), size.frameCount, database,
-                       partOf(report, kStagingShare + kResamplingShare, kCodingShare))) {
+                       partOf(converting, kStagingShare + kResamplingShare, kCodingShare))) {
         return failure(*error);
     }
     scratch.removeResampled();
+    if (saving) {
+        saving(kSavingStart);
+    }
     if (StageResult error = saveStage(database, settings_.databasePath)) {
         return failure(*error);
     }
-    if (report) {
-        report(1.0);
+    if (saving) {
+        saving(1.0);
     }
     return savedOutcome(frames.framesCoded(), size.frameCount, database.numRecords());
 }

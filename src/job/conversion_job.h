@@ -78,19 +78,30 @@ inline constexpr std::uint32_t kMaxInputRate = 617575;
 /// Formats a duration in milliseconds as minutes:seconds, e.g. 83:20.
 std::string formatMinutesSeconds(std::int64_t milliseconds);
 
+/// The parts of a run, in the order it goes through them, as progress reports name them.
+enum class ConversionStage {
+    Reading,     ///< the input is read and mixed to mono
+    Converting,  ///< the samples are brought to 10000 Hz, checked for silence and coded
+    Saving,      ///< the database file is written
+};
+
 class ConversionJob {
   public:
     /// Called with the fraction done (0 to 1), from the thread that runs the job.
     using ProgressCallback = std::function<void(double fraction)>;
+    /// Called with the fraction done (0 to 1) and the stage the run is in, from the thread that
+    /// runs the job. Neither the fraction nor the stage ever goes back.
+    using StageProgressCallback = std::function<void(double fraction, ConversionStage stage)>;
 
     explicit ConversionJob(ConversionSettings settings, ProgressCallback progress = {});
+    ConversionJob(ConversionSettings settings, StageProgressCallback progress);
 
     /// Runs the whole conversion. Blocking; may be called once.
     ConversionOutcome run();
 
   private:
     ConversionSettings settings_;
-    ProgressCallback progress_;
+    StageProgressCallback progress_;
 };
 
 }  // namespace zelvio
