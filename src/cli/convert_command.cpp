@@ -7,8 +7,8 @@
 
 #include "cli/commands.h"
 #include "cli/terminal.h"
+#include "frontend/outcome_text.h"
 #include "job/conversion_job.h"
-#include "pdb/stream_format.h"
 
 namespace zelvio::cli {
 namespace {
@@ -53,14 +53,8 @@ int runConvert(const ConvertOptions& options) {
         printError(outcome.message);
     }
     if (!options.quiet) {
-        std::printf(
-            "%s: %s, %s%s, %lld Frames (%s), %u records\n", settings.databasePath.string().c_str(),
-            outcome.kind == OutcomeKind::Success ? "saved" : "saved (cut)",
-            std::string(codecName(static_cast<std::uint16_t>(codecForBits(options.bits)))).c_str(),
-            options.vad ? " with voice activity detection" : "",
-            static_cast<long long>(outcome.framesCoded),
-            formatMinutesSeconds(outcome.framesCoded * kFrameMs).c_str(),
-            static_cast<unsigned>(outcome.recordCount));
+        std::printf("%s\n",
+                    savedSummary(settings, outcome, fileSize(settings.databasePath)).c_str());
     }
     return outcome.kind == OutcomeKind::Success ? kExitSuccess : kExitDatabaseFull;
 }
