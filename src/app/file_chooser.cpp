@@ -10,13 +10,13 @@ QString filterText(const FileFilter& filter) {
 
 QString PlatformFileChooser::openFileName(QWidget* owner, const FileFilter& filter) {
     // An empty caption leaves the platform's default title.
-    return QFileDialog::getOpenFileName(owner, QString(), QString(), filterText(filter));
+    return QFileDialog::getOpenFileName(owner, QString(), startFolder(), filterText(filter));
 }
 
 QString PlatformFileChooser::saveFileName(QWidget* owner, const FileFilter& filter) {
     // QFileDialog confirms overwriting by default and, with no default suffix set, keeps a name
     // typed without an extension as it is.
-    return QFileDialog::getSaveFileName(owner, QString(), QString(), filterText(filter));
+    return QFileDialog::getSaveFileName(owner, QString(), startFolder(), filterText(filter));
 }
 
 }  // namespace zelvio
