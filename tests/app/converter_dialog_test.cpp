@@ -355,7 +355,9 @@ class ConverterDialogTest : public QObject {
         auto* bar = dialog.findChild<QProgressBar*>();
         dialog.showConversionPreview(0.45, ConversionStage::Converting, std::chrono::seconds(20));
         QVERIFY(bar->isVisible());
-        QVERIFY(!dialog.control(kOk)->isEnabled());
+        for (const AccessibleText& text : kAccessibleTexts) {
+            QVERIFY2(!dialog.control(text.id)->isEnabled(), text.name);
+        }
         QCOMPARE(bar->value(), 450);
         QCOMPARE(bar->text(), QStringLiteral("Converting: 45%, about 25 s left"));
         QCOMPARE(QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Description),
