@@ -25,6 +25,7 @@
 #include "app/converter_dialog.h"
 #include "app/dialog_units.h"
 #include "support/wave_builder.h"
+#include "zelvio/version.h"
 
 using namespace zelvio;
 using namespace zelvio::control_id;
@@ -591,6 +592,8 @@ class ConverterDialogTest : public QObject {
             QCOMPARE(about->size(), DialogUnits::fromFont(about->font()).toPixels(286, 148));
             for (QLabel* label : about->findChildren<QLabel*>()) {
                 label->pixmap().isNull() ? void(texts << label->text()) : void(++pictures);
+                // Each text fits its place (the version line carries the build's commit).
+                QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
             }
             auto* ok = about->findChild<QPushButton*>();
             QVERIFY(ok->isDefault());
@@ -603,6 +606,11 @@ class ConverterDialogTest : public QObject {
         QCOMPARE(texts.size(), 6);
         QVERIFY(texts.contains(QStringLiteral("Zelvio Database Converter")));
         QVERIFY(texts.contains(QStringLiteral("Version 1.0")));
+        QVERIFY(texts.contains(QStringLiteral("Build 1.0.0.1")));
+        if (*kGitRevision != '\0') {
+            QVERIFY2(texts.filter(QString::fromLatin1(kGitRevision)).size() == 1,
+                     qPrintable(texts.join('|')));
+        }
     }
 
     void eachFailureShowsItsTextCaptionAndIcon() {
