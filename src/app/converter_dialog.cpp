@@ -477,7 +477,9 @@ void ConverterDialog::showConversionPreview(double fraction, ConversionStage sta
 
 void ConverterDialog::finishConversion() {
     worker_->wait();
-    showProgress(1.0, ConversionStage::Saving, std::chrono::milliseconds(runTime_.elapsed()));
+    if (!outcome_.failed()) {  // a failed run's bar stays where it stopped
+        showProgress(1.0, ConversionStage::Saving, std::chrono::milliseconds(runTime_.elapsed()));
+    }
     QApplication::restoreOverrideCursor();
     const OutcomeMessage message = outcomeMessage(settings_, outcome_);
     presenter_->show(QString::fromStdString(message.text), QString::fromStdString(message.caption),

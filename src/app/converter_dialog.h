@@ -30,7 +30,7 @@ class QThread;
 namespace zelvio {
 
 // The control ids (control_id::kOk, ...) and the controls' texts are the form's, shared with
-// every front end: frontend/converter_form.h.
+// every front end: frontend/converter_form.h. Each control's "controlId" property holds its id.
 
 /// The command that opens the about box; every command whose value AND 0xFFF0 equals it does.
 inline constexpr int kAboutCommand = 16;

@@ -645,6 +645,8 @@ class ConverterDialogTest : public QObject {
             QCOMPARE(message.icon, OutcomeIcon::Stop);
             QVERIFY(!message.detail.isEmpty());  // what went wrong, beneath the converter's text
             QVERIFY(!QFile::exists(outputPath));
+            // The bar stays where the run stopped: nothing was saved.
+            QCOMPARE(dialog.findChild<QProgressBar*>()->text(), QStringLiteral("Reading: 0%"));
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
         }
     }
