@@ -13,7 +13,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
   cmake_policy(VERSION 3.25)  # as the project: IN_LIST and the like
 endif()
 
-set(ZELVIO_ROOMS io pdb coding resample wave readback job cli app)
+set(ZELVIO_ROOMS io pdb coding resample wave readback job frontend cli app)
 set(ZELVIO_ROOM_USES_io "")
 set(ZELVIO_ROOM_USES_pdb "")
 set(ZELVIO_ROOM_USES_coding "")
@@ -21,8 +21,9 @@ set(ZELVIO_ROOM_USES_resample "")
 set(ZELVIO_ROOM_USES_wave "io")
 set(ZELVIO_ROOM_USES_readback "pdb;coding")
 set(ZELVIO_ROOM_USES_job "io;pdb;coding;resample;wave")
-set(ZELVIO_ROOM_USES_cli "io;pdb;wave;readback;job;version")
-set(ZELVIO_ROOM_USES_app "job;version")
+set(ZELVIO_ROOM_USES_frontend "io;pdb;job")
+set(ZELVIO_ROOM_USES_cli "io;pdb;wave;readback;job;frontend;version")
+set(ZELVIO_ROOM_USES_app "job;frontend;version")
 # The header any room may include without linking its room.
 set(ZELVIO_SHARED_HEADERS "pdb/byte_order.h")
 

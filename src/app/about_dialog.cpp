@@ -14,12 +14,15 @@ struct AboutLabel {
     int x, y, width, height;
 };
 
-// The four lines under the version.
+// The four lines under the version: with the build's version and git commit, what --version
+// says.
 constexpr AboutLabel kFurtherLabels[] = {
     {"Turns WAVE recordings into", 60, 54, 119, 8},
     {"audio databases for Palm handhelds.", 60, 70, 147, 8},
     {"Build " ZELVIO_VERSION, 60, 86, 81, 8},
-    {"Made with Qt " QT_VERSION_STR, 60, 113, 91, 8},
+    {sizeof(ZELVIO_GIT_REVISION) > 1 ? "git " ZELVIO_GIT_REVISION ", Qt " QT_VERSION_STR
+                                     : "Made with Qt " QT_VERSION_STR,
+     60, 113, 91, 8},
 };
 
 }  // namespace

@@ -1,12 +1,12 @@
 #include "app/converter_dialog.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,11 +19,16 @@
 #include <QUrl>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/about_dialog.h"
 #include "app/application_icon.h"
 #include "app/dialog_units.h"
+#include "frontend/outcome_text.h"
+#include "frontend/progress_text.h"
 
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
@@ -48,46 +53,36 @@ enum class Kind { DefaultButton, Button, Label, Edit, CheckBox, Radio, GroupBox 
 struct ControlLayout {
     int id;  // 0 for the controls without an id
     Kind kind;
-    const char* text;
+    const char* text;  // with its mnemonic marker
     int x, y, width, height;
+    int buddy = 0;  // for a label: the edit its mnemonic leads to
 };
 
-// The controls in tab order; the on-screen order comes from the positions.
+// The controls in the order of the dialog's template; the on-screen order comes from the
+// positions, the keyboard order from kKeyboardOrder.
 constexpr ControlLayout kControls[] = {
-    {control_id::kOk, Kind::DefaultButton, "OK", 100, 234, 50, 14},
-    {control_id::kCancel, Kind::Button, "Cancel", 230, 234, 50, 14},
-    {0, Kind::Label, "Input WAV file name", 15, 18, 81, 8},
+    {control_id::kOk, Kind::DefaultButton, form_text::kOk, 100, 234, 50, 14},
+    {control_id::kCancel, Kind::Button, form_text::kCancel, 230, 234, 50, 14},
+    {0, Kind::Label, form_text::kInputLabel, 15, 18, 81, 8, control_id::kInputPath},
     {control_id::kInputPath, Kind::Edit, "", 112, 15, 164, 14},
-    {control_id::kBrowseInput, Kind::Button, "Browse", 282, 15, 38, 14},
-    {0, Kind::Label, "Audio Database Title", 15, 65, 86, 8},
+    {control_id::kBrowseInput, Kind::Button, form_text::kBrowseInput, 282, 15, 38, 14},
+    {0, Kind::Label, form_text::kTitleLabel, 15, 65, 86, 8, control_id::kTitle},
     {control_id::kTitle, Kind::Edit, "", 112, 61, 163, 14},
-    {0, Kind::Label, "Audio Description", 15, 90, 79, 8},
+    {0, Kind::Label, form_text::kDescriptionLabel, 15, 90, 79, 8, control_id::kDescription},
     {control_id::kDescription, Kind::Edit, "", 112, 87, 225, 14},
-    {0, Kind::Label, "Database file name", 15, 41, 73, 8},
+    {0, Kind::Label, form_text::kDatabaseLabel, 15, 41, 73, 8, control_id::kDatabasePath},
     {control_id::kDatabasePath, Kind::Edit, "", 112, 38, 163, 14},
-    {control_id::kBrowseDatabase, Kind::Button, "Browse", 282, 38, 38, 14},
-    {control_id::kVoiceActivity, Kind::CheckBox, "Voice Activity Detection", 15, 207, 112, 10},
-    {control_id::kEightBits, Kind::Radio, "8 bit per sample (no compression)", 50, 125, 148, 10},
-    {control_id::kFourBits, Kind::Radio, "4 bit per sample", 50, 142, 123, 10},
-    {control_id::kThreeBits, Kind::Radio, "3 bit per sample", 50, 159, 112, 10},
-    {control_id::kTwoBits, Kind::Radio, "2 bit per sample", 50, 176, 100, 10},
-    {0, Kind::GroupBox, "Compression Mode", 32, 112, 283, 79},
+    {control_id::kBrowseDatabase, Kind::Button, form_text::kBrowseDatabase, 282, 38, 38, 14},
+    {control_id::kVoiceActivity, Kind::CheckBox, form_text::kVoiceActivity, 15, 207, 112, 10},
+    {control_id::kEightBits, Kind::Radio, form_text::kEightBits, 50, 125, 148, 10},
+    {control_id::kFourBits, Kind::Radio, form_text::kFourBits, 50, 142, 123, 10},
+    {control_id::kThreeBits, Kind::Radio, form_text::kThreeBits, 50, 159, 112, 10},
+    {control_id::kTwoBits, Kind::Radio, form_text::kTwoBits, 50, 176, 100, 10},
+    {0, Kind::GroupBox, form_text::kModeGroup, 32, 112, 283, 79},
 };
 
-// The radio buttons with the bits per sample each stands for.
-struct ModeButton {
-    int id;
-    int bitsPerSample;
-};
-constexpr ModeButton kModeButtons[] = {
-    {control_id::kEightBits, 8},
-    {control_id::kFourBits, 4},
-    {control_id::kThreeBits, 3},
-    {control_id::kTwoBits, 2},
-};
-
-// The check box shares its keyboard group with the radio buttons below it on screen, which have
-// no tab stop of their own: the up and down arrows move into that group.
+// The check box shares its keyboard group with the radio buttons above it on screen: the up and
+// down arrows move into that group.
 class GroupedCheckBox : public QCheckBox {
   public:
     GroupedCheckBox(const QString& text, QWidget* parent, std::function<void()> enterGroup)
@@ -100,6 +95,26 @@ class GroupedCheckBox : public QCheckBox {
             return;
         }
         QCheckBox::keyPressEvent(event);
+    }
+
+  private:
+    std::function<void()> enterGroup_;
+};
+
+// The frame around the radio buttons, which are the dialog's children, not its own: its mnemonic
+// leads to the checked one.
+class ModeGroupBox : public QGroupBox {
+  public:
+    ModeGroupBox(const QString& title, QWidget* parent, std::function<void()> enterGroup)
+        : QGroupBox(title, parent), enterGroup_(std::move(enterGroup)) {}
+
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::Shortcut) {
+            enterGroup_();
+            return true;
+        }
+        return QGroupBox::event(event);
     }
 
   private:
@@ -128,20 +143,11 @@ QList<FileFilter> inputFileFilters() {
 }
 
 std::filesystem::path pathFromText(const QString& text) {
-#ifdef Q_OS_WIN
-    return std::filesystem::path(text.toStdWString());
-#else
-    const QByteArray bytes = QFile::encodeName(text);
-    return std::filesystem::path(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
-#endif
+    return pathFromUtf8(text.toStdString());
 }
 
 QString textFromPath(const std::filesystem::path& path) {
-#ifdef Q_OS_WIN
-    return QString::fromStdWString(path.wstring());
-#else
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
-#endif
+    return QString::fromStdString(utf8FromPath(path));
 }
 
 ConverterDialog::ConverterDialog(QWidget* parent)
@@ -188,8 +194,18 @@ void ConverterDialog::buildControls() {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(units.toPixels(kDialogWidth, kDialogHeight));
 
-    QWidget* previousStop = nullptr;
+    const auto enterModeGroup = [this] {
+        for (const CompressionMode& mode : kCompressionModes) {
+            auto* radio = static_cast<QRadioButton*>(control(mode.id));
+            if (radio->isChecked()) {
+                radio->setFocus(Qt::ShortcutFocusReason);
+                return;
+            }
+        }
+        control(control_id::kEightBits)->setFocus(Qt::ShortcutFocusReason);
+    };
     QGroupBox* groupBox = nullptr;
+    std::vector<std::pair<QLabel*, int>> buddies;
     for (const ControlLayout& layout : kControls) {
         const QString text = QString::fromLatin1(layout.text);
         QWidget* widget = nullptr;
@@ -201,9 +217,12 @@ void ConverterDialog::buildControls() {
                 widget = button;
                 break;
             }
-            case Kind::Label:
-                widget = new QLabel(text, this);
+            case Kind::Label: {
+                auto* label = new QLabel(text, this);
+                buddies.emplace_back(label, layout.buddy);
+                widget = label;
                 break;
+            }
             case Kind::Edit: {
                 auto* edit = new QLineEdit(this);
                 edit->setMaxLength(std::numeric_limits<int>::max());
@@ -211,27 +230,19 @@ void ConverterDialog::buildControls() {
                 break;
             }
             case Kind::CheckBox:
-                widget = new GroupedCheckBox(text, this, [this] {
-                    for (const ModeButton& mode : kModeButtons) {
-                        auto* radio = static_cast<QRadioButton*>(control(mode.id));
-                        if (radio->isChecked()) {
-                            radio->setFocus(Qt::OtherFocusReason);
-                            return;
-                        }
-                    }
-                    control(control_id::kEightBits)->setFocus(Qt::OtherFocusReason);
-                });
+                widget = new GroupedCheckBox(text, this, enterModeGroup);
                 break;
             case Kind::Radio: {
-                // Radio buttons that share the dialog as parent exclude one another; they take
-                // the focus from a click or an arrow key, never from Tab.
+                // Radio buttons that share the dialog as parent exclude one another. Tab stops
+                // at the checked one only (letRadioButtonsTakeTabFocus); the arrow keys move
+                // between them.
                 auto* radio = new QRadioButton(text, this);
                 radio->setFocusPolicy(Qt::ClickFocus);
                 widget = radio;
                 break;
             }
             case Kind::GroupBox:
-                groupBox = new QGroupBox(text, this);
+                groupBox = new ModeGroupBox(text, this, enterModeGroup);
                 widget = groupBox;
                 break;
         }
@@ -239,15 +250,12 @@ void ConverterDialog::buildControls() {
         if (layout.id != 0) {
             widget->setProperty(kControlIdProperty, layout.id);
         }
-        if (widget->focusPolicy() & Qt::TabFocus) {
-            if (previousStop != nullptr) {
-                setTabOrder(previousStop, widget);
-            }
-            previousStop = widget;
-        }
     }
     // The frame is listed last but lies beneath the radio buttons it surrounds.
     groupBox->lower();
+    for (const auto& [label, buddy] : buddies) {
+        label->setBuddy(control(buddy));
+    }
 
     inputPath_ = static_cast<QLineEdit*>(control(control_id::kInputPath));
     databasePath_ = static_cast<QLineEdit*>(control(control_id::kDatabasePath));
@@ -259,11 +267,21 @@ void ConverterDialog::buildControls() {
     }
     voiceActivity_ = static_cast<QAbstractButton*>(control(control_id::kVoiceActivity));
 
+    for (const AccessibleText& text : kAccessibleTexts) {
+        QWidget* widget = control(text.id);
+        widget->setAccessibleName(QString::fromUtf8(text.name));
+        widget->setAccessibleDescription(QString::fromUtf8(text.description));
+    }
+
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 1000);
-    progress_->setTextVisible(false);
+    progress_->setTextVisible(true);
+    progress_->setAlignment(Qt::AlignCenter);
+    progress_->setAccessibleName(QStringLiteral("Conversion progress"));
     progress_->setGeometry(units.toPixels(kProgressX, kProgressY, kProgressWidth, kProgressHeight));
     progress_->hide();
+
+    setUpKeyboard();
 
     connect(static_cast<QPushButton*>(control(control_id::kOk)), &QPushButton::clicked, this,
             &ConverterDialog::startConversion);
@@ -273,6 +291,7 @@ void ConverterDialog::buildControls() {
             this, &ConverterDialog::browseInput);
     connect(static_cast<QPushButton*>(control(control_id::kBrowseDatabase)), &QPushButton::clicked,
             this, &ConverterDialog::browseDatabase);
+    connect(inputPath_, &QLineEdit::textChanged, this, &ConverterDialog::suggestDatabasePath);
 
     // Where the window menu cannot be reached, the about box is on the dialog's context menu and
     // on F1.
@@ -284,15 +303,45 @@ void ConverterDialog::buildControls() {
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
+void ConverterDialog::setUpKeyboard() {
+    QWidget* previous = nullptr;
+    for (int id : kKeyboardOrder) {
+        QWidget* widget = control(id);
+        if (previous != nullptr) {
+            setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
+    for (const CompressionMode& mode : kCompressionModes) {
+        connect(static_cast<QAbstractButton*>(control(mode.id)), &QAbstractButton::toggled, this,
+                &ConverterDialog::letRadioButtonsTakeTabFocus);
+    }
+    // A mnemonic checks a radio button or the check box and, as a click does, gives it the focus.
+    for (int id : {control_id::kEightBits, control_id::kFourBits, control_id::kThreeBits,
+                   control_id::kTwoBits, control_id::kVoiceActivity}) {
+        QWidget* button = control(id);
+        connect(static_cast<QAbstractButton*>(button), &QAbstractButton::clicked, button,
+                [button] { button->setFocus(Qt::ShortcutFocusReason); });
+    }
+}
+
+void ConverterDialog::letRadioButtonsTakeTabFocus() {
+    for (const CompressionMode& mode : kCompressionModes) {
+        auto* radio = static_cast<QAbstractButton*>(control(mode.id));
+        radio->setFocusPolicy(radio->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
 void ConverterDialog::initialise() {
     addSystemMenuEntry();
     setWindowIcon(applicationIcon());
 
-    // Always 8 bits at the start, whatever the settings hold.
-    for (const ModeButton& mode : kModeButtons) {
+    // 8 bits at the start, whatever the settings hold (the remembered mode comes later).
+    for (const CompressionMode& mode : kCompressionModes) {
         static_cast<QAbstractButton*>(control(mode.id))
             ->setChecked(mode.id == control_id::kEightBits);
     }
+    letRadioButtonsTakeTabFocus();
     inputPath_->setText(textFromPath(settings_.inputPath));
     databasePath_->setText(textFromPath(settings_.databasePath));
     title_->setText(QString::fromStdString(settings_.title));
@@ -313,6 +362,8 @@ bool ConverterDialog::systemCommand(int command) {
 }
 
 void ConverterDialog::browseInput() {
+    chooser_->setStartFolder(QString::fromStdString(
+        browseFolder(inputPath_->text().toStdString(), remembered_.inputFolder)));
     const QString chosen = chooser_->openFileName(this, inputFileFilters());
     if (!chosen.isEmpty()) {
         settings_.inputPath = pathFromText(chosen);
@@ -321,6 +372,13 @@ void ConverterDialog::browseInput() {
 }
 
 void ConverterDialog::browseDatabase() {
+    // An empty database field opens where the input is, unless a database folder is remembered.
+    const std::string remembered =
+        remembered_.databaseFolder.empty()
+            ? browseFolder(inputPath_->text().toStdString(), remembered_.inputFolder)
+            : remembered_.databaseFolder;
+    chooser_->setStartFolder(
+        QString::fromStdString(browseFolder(databasePath_->text().toStdString(), remembered)));
     const QString chosen =
         chooser_->saveFileName(this, {QString::fromLatin1(kDatabaseFilesDescription),
                                       QString::fromLatin1(kDatabaseFilesPattern)});
@@ -384,19 +442,48 @@ bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void ConverterDialog::readControls() {
-    settings_.inputPath = pathFromText(inputPath_->text());
-    settings_.databasePath = pathFromText(databasePath_->text());
-    settings_.title = title_->text().toStdString();
-    settings_.description = description_->text().toStdString();
-    settings_.bitsPerSample = 2;  // 1011 checked, or none
-    for (const ModeButton& mode : kModeButtons) {
+FormFields ConverterDialog::fields() const {
+    FormFields fields;
+    fields.inputPath = inputPath_->text().toStdString();
+    fields.databasePath = databasePath_->text().toStdString();
+    fields.title = title_->text().toStdString();
+    fields.description = description_->text().toStdString();
+    fields.checkedModeId = 0;
+    for (const CompressionMode& mode : kCompressionModes) {
         if (static_cast<QAbstractButton*>(control(mode.id))->isChecked()) {
-            settings_.bitsPerSample = mode.bitsPerSample;
+            fields.checkedModeId = mode.id;
             break;
         }
     }
-    settings_.voiceActivityDetection = voiceActivity_->isChecked();
+    fields.voiceActivityDetection = voiceActivity_->isChecked();
+    return fields;
+}
+
+void ConverterDialog::fillPaths(const QString& inputPath, const QString& databasePath) {
+    if (!inputPath.isEmpty()) {
+        settings_.inputPath = pathFromText(inputPath);
+        inputPath_->setText(inputPath);
+    }
+    if (!databasePath.isEmpty()) {
+        settings_.databasePath = pathFromText(databasePath);
+        databasePath_->setText(databasePath);
+    }
+}
+
+void ConverterDialog::suggestDatabasePath() {
+    if (const std::optional<std::string> suggestion = suggester_.inputChanged(
+            inputPath_->text().toStdString(), databasePath_->text().toStdString())) {
+        databasePath_->setText(QString::fromStdString(*suggestion));
+    }
+}
+
+void ConverterDialog::setRememberedChoices(const RememberedChoices& choices) {
+    remembered_ = choices;
+    static_cast<QAbstractButton*>(control(modeForBits(choices.bitsPerSample)))->setChecked(true);
+}
+
+RememberedChoices ConverterDialog::choicesToRemember() const {
+    return zelvio::choicesToRemember(remembered_, fields());
 }
 
 void ConverterDialog::setControlsEnabled(bool enabled) {
@@ -410,25 +497,36 @@ void ConverterDialog::setControlsEnabled(bool enabled) {
     }
 }
 
+void ConverterDialog::lockForConversion() {
+    setControlsEnabled(false);
+    progress_->show();
+}
+
 void ConverterDialog::startConversion() {
     if (worker_ != nullptr) {
         return;
     }
-    readControls();
-    setControlsEnabled(false);
-    progress_->setValue(0);
-    progress_->show();
+    settings_ = settingsFromFields(fields());
+    lockForConversion();
+    showProgress(0.0, ConversionStage::Reading, std::chrono::milliseconds(0));
     QApplication::setOverrideCursor(Qt::BusyCursor);
 
-    reportedPermille_ = -1;
+    runTime_.start();
+    reportedState_ = -1;
     worker_ = QThread::create([this, settings = settings_] {
-        ConversionJob job(settings, [this](double fraction) {
-            // Only changes of a tenth of a percent are passed on, so the event queue holds at
-            // most a thousand updates for the whole run.
+        ConversionJob job(settings, [this](double fraction, ConversionStage stage) {
+            // Only changes of a tenth of a percent or of the stage are passed on, so the event
+            // queue holds at most a few thousand updates for the whole run.
             const int permille = static_cast<int>(fraction * 1000.0);
-            if (reportedPermille_.exchange(permille) != permille) {
+            const int state = permille * 4 + static_cast<int>(stage);
+            if (reportedState_.exchange(state) != state) {
                 QMetaObject::invokeMethod(
-                    this, [this, permille] { showProgress(permille); }, Qt::QueuedConnection);
+                    this,
+                    [this, fraction, stage] {
+                        showProgress(fraction, stage,
+                                     std::chrono::milliseconds(runTime_.elapsed()));
+                    },
+                    Qt::QueuedConnection);
             }
         });
         outcome_ = job.run();
@@ -438,17 +536,34 @@ void ConverterDialog::startConversion() {
     worker_->start();
 }
 
-void ConverterDialog::showProgress(int permille) {
-    progress_->setValue(permille);
+void ConverterDialog::showProgress(double fraction, ConversionStage stage,
+                                   std::chrono::milliseconds elapsed) {
+    const ProgressView view = progressView(fraction, stage, elapsed);
+    const QString text = QString::fromStdString(view.text);
+    progress_->setFormat(text);
+    progress_->setValue(view.permille);
+    if (progress_->accessibleDescription() != text) {
+        progress_->setAccessibleDescription(text);
+        QAccessibleEvent changed(progress_, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
+}
+
+void ConverterDialog::showConversionPreview(double fraction, ConversionStage stage,
+                                            std::chrono::milliseconds elapsed) {
+    lockForConversion();
+    showProgress(fraction, stage, elapsed);
 }
 
 void ConverterDialog::finishConversion() {
     worker_->wait();
-    progress_->setValue(progress_->maximum());
+    if (!outcome_.failed()) {  // a failed run's bar stays where it stopped
+        showProgress(1.0, ConversionStage::Saving, std::chrono::milliseconds(runTime_.elapsed()));
+    }
     QApplication::restoreOverrideCursor();
-    presenter_->show(QString::fromStdString(outcome_.message),
-                     QString::fromStdString(outcome_.caption), outcome_.icon,
-                     QString::fromStdString(outcome_.detail));
+    const OutcomeMessage message = outcomeMessage(settings_, outcome_);
+    presenter_->show(QString::fromStdString(message.text), QString::fromStdString(message.caption),
+                     message.icon, QString::fromStdString(message.detail));
     delete worker_;
     worker_ = nullptr;
     accept();

@@ -2,17 +2,24 @@
 // The converter dialog: four text fields, the compression mode and voice activity detection.
 //
 // OK (or Enter) reads the controls into ConversionSettings and runs the ConversionJob on a worker
-// thread while the dialog shows its progress with the controls disabled; the outcome is then shown
-// through the MessagePresenter and the dialog closes as accepted. Cancel, Escape and the close box
+// thread while the dialog shows its progress (percentage, stage, time left) with the controls
+// disabled; the outcome is then shown through the MessagePresenter, its detail the summary
+// `zelvio convert` prints, and the dialog closes as accepted. Cancel, Escape and the close box
 // close it as rejected before a run; during a run they are ignored.
+//
+// What the fields mean, the suggested database name, the progress text and the outcome's message
+// come from frontend/; this class draws the controls and wires them.
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 #include "app/file_chooser.h"
 #include "app/message_presenter.h"
+#include "frontend/converter_form.h"
 #include "job/conversion_job.h"
 
 class QAbstractButton;
@@ -22,22 +29,8 @@ class QThread;
 
 namespace zelvio {
 
-/// Control ids of the converter dialog (each control's "controlId" property holds its id).
-namespace control_id {
-inline constexpr int kOk = 1;                 ///< default push button "OK"
-inline constexpr int kCancel = 2;             ///< push button "Cancel"
-inline constexpr int kInputPath = 1000;       ///< edit: WAVE file to convert
-inline constexpr int kBrowseInput = 1001;     ///< push button "Browse" for 1000
-inline constexpr int kTitle = 1002;           ///< edit: database title
-inline constexpr int kDescription = 1003;     ///< edit: description
-inline constexpr int kDatabasePath = 1004;    ///< edit: database file to write
-inline constexpr int kBrowseDatabase = 1005;  ///< push button "Browse" for 1004
-inline constexpr int kVoiceActivity = 1006;   ///< check box "Voice Activity Detection"
-inline constexpr int kEightBits = 1008;       ///< radio button: 8-bit PCM
-inline constexpr int kFourBits = 1009;        ///< radio button: 4-bit ADPCM
-inline constexpr int kThreeBits = 1010;       ///< radio button: 3-bit ADPCM
-inline constexpr int kTwoBits = 1011;         ///< radio button: 2-bit ADPCM
-}  // namespace control_id
+// The control ids (control_id::kOk, ...) and the controls' texts are the form's, shared with
+// every front end: frontend/converter_form.h. Each control's "controlId" property holds its id.
 
 /// The command that opens the about box; every command whose value AND 0xFFF0 equals it does.
 inline constexpr int kAboutCommand = 16;
@@ -56,7 +49,9 @@ inline constexpr const char* kDatabaseFilesPattern = "*.pdb";
 QList<FileFilter> inputFileFilters();
 
 /// The dialog, 371 x 268 dialog units, fixed in size. A file dropped on it fills the input field,
-/// a database file (a name ending in .pdb) the database field.
+/// a database file (a name ending in .pdb) the database field. Tab goes through the controls in
+/// their order on screen, from the input row down to OK and Cancel, and stops at the checked radio
+/// button; every label has a mnemonic and every control an accessible name and description.
 class ConverterDialog : public QDialog {
     Q_OBJECT
 
@@ -77,6 +72,27 @@ class ConverterDialog : public QDialog {
 
     /// True from OK until the outcome has been shown.
     bool isConverting() const { return worker_ != nullptr; }
+
+    /// What the controls hold now.
+    FormFields fields() const;
+
+    /// Fills the input and database edits (and paths) with the texts that are not empty, as the
+    /// command line gives them; an input alone brings the suggested database name with it.
+    void fillPaths(const QString& inputPath, const QString& databasePath);
+
+    /// Starts from what earlier runs chose: the remembered mode is checked and the Browse
+    /// buttons open in the remembered folders while their fields are empty.
+    void setRememberedChoices(const RememberedChoices& choices);
+    /// What to remember of this run when the dialog closes (see choicesToRemember()).
+    RememberedChoices choicesToRemember() const;
+
+    /// The conversion's progress: the bar's value and its text (stage, percentage, time left),
+    /// which is also the bar's accessible description.
+    void showProgress(double fraction, ConversionStage stage, std::chrono::milliseconds elapsed);
+    /// Shows the dialog as it looks during a conversion at that point, without converting: the
+    /// controls locked and the progress shown (for screenshots).
+    void showConversionPreview(double fraction, ConversionStage stage,
+                               std::chrono::milliseconds elapsed);
 
     /// Handles a window-menu command. Returns true when the command was the about command
     /// (command AND 0xFFF0 equals kAboutCommand): the about box has been shown and closed.
@@ -113,11 +129,13 @@ class ConverterDialog : public QDialog {
 
   private:
     void buildControls();
+    void setUpKeyboard();
     void initialise();
     void addSystemMenuEntry();
-    void readControls();
     void setControlsEnabled(bool enabled);
-    void showProgress(int permille);
+    void lockForConversion();
+    void letRadioButtonsTakeTabFocus();
+    void suggestDatabasePath();
     void finishConversion();
 
     std::unique_ptr<MessagePresenter> ownPresenter_;
@@ -126,9 +144,13 @@ class ConverterDialog : public QDialog {
     FileChooser* chooser_;
 
     ConversionSettings settings_;
+    RememberedChoices remembered_;
+    DatabaseNameSuggester suggester_;
     ConversionOutcome outcome_;  // written by the worker, read once it has finished
     QThread* worker_ = nullptr;
-    std::atomic<int> reportedPermille_{-1};
+    QElapsedTimer runTime_;
+    // The last report passed on by the worker: permille x 4 + stage, -1 before the first.
+    std::atomic<int> reportedState_{-1};
 
     QLineEdit* inputPath_ = nullptr;
     QLineEdit* databasePath_ = nullptr;

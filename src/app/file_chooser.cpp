@@ -18,13 +18,13 @@ QString filterText(const QList<FileFilter>& filters) {
 
 QString PlatformFileChooser::openFileName(QWidget* owner, const QList<FileFilter>& filters) {
     // An empty caption leaves the platform's default title.
-    return QFileDialog::getOpenFileName(owner, QString(), QString(), filterText(filters));
+    return QFileDialog::getOpenFileName(owner, QString(), startFolder(), filterText(filters));
 }
 
 QString PlatformFileChooser::saveFileName(QWidget* owner, const FileFilter& filter) {
     // QFileDialog confirms overwriting by default and, with no default suffix set, keeps a name
     // typed without an extension as it is.
-    return QFileDialog::getSaveFileName(owner, QString(), QString(), filterText(filter));
+    return QFileDialog::getSaveFileName(owner, QString(), startFolder(), filterText(filter));
 }
 
 }  // namespace zelvio

@@ -28,6 +28,13 @@ class FileChooser {
     /// adds no extension to what is typed. Returns the full path, or an empty text when the user
     /// cancelled.
     virtual QString saveFileName(QWidget* owner, const FileFilter& filter) = 0;
+
+    /// The folder the next question opens in; empty leaves it to the platform.
+    void setStartFolder(const QString& folder) { startFolder_ = folder; }
+    const QString& startFolder() const { return startFolder_; }
+
+  private:
+    QString startFolder_;
 };
 
 /// The platform's own open and save dialogs, modal to the owner.

@@ -19,13 +19,19 @@ QMessageBox::Icon boxIcon(OutcomeIcon icon) {
 
 }  // namespace
 
+std::unique_ptr<QMessageBox> makeMessageBox(const QString& text, const QString& caption,
+                                            OutcomeIcon icon, const QString& detail,
+                                            QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(boxIcon(icon), caption, text, QMessageBox::Ok, parent);
+    if (!detail.isEmpty()) {
+        box->setInformativeText(detail);
+    }
+    return box;
+}
+
 void MessageBoxPresenter::show(const QString& text, const QString& caption, OutcomeIcon icon,
                                const QString& detail) {
-    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Ok, parent_);
-    if (!detail.isEmpty()) {
-        box.setInformativeText(detail);
-    }
-    box.exec();
+    makeMessageBox(text, caption, icon, detail, parent_)->exec();
 }
 
 }  // namespace zelvio

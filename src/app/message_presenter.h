@@ -2,9 +2,11 @@
 // How the dialog tells the user the outcome of a conversion.
 
 #include <QString>
+#include <memory>
 
 #include "job/conversion_job.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace zelvio {
@@ -33,5 +35,11 @@ class MessageBoxPresenter final : public MessagePresenter {
   private:
     QWidget* parent_;
 };
+
+/// The box MessageBoxPresenter shows, made but not shown: the icon, caption and text, detail as
+/// its informative text when not empty, and an OK button.
+std::unique_ptr<QMessageBox> makeMessageBox(const QString& text, const QString& caption,
+                                            OutcomeIcon icon, const QString& detail,
+                                            QWidget* parent);
 
 }  // namespace zelvio

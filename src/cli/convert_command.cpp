@@ -13,10 +13,10 @@
 #include "cli/commands.h"
 #include "cli/standard_streams.h"
 #include "cli/terminal.h"
+#include "frontend/outcome_text.h"
 #include "io/scratch_file.h"
 #include "job/conversion_job.h"
 #include "pdb/byte_sink.h"
-#include "pdb/stream_format.h"
 #include "wave/input_formats.h"
 
 namespace zelvio::cli {
@@ -159,16 +159,16 @@ int runConvert(const ConvertOptions& options) {
         if (!outcome.inputNotice.empty()) {
             printError("note: " + outcome.inputNotice);
         }
-        // With the database on standard output, the summary goes with the messages.
-        std::fprintf(
-            toStandardOutput ? stderr : stdout, "%s: %s, %s%s, %lld Frames (%s), %u records\n",
-            toStandardOutput ? "standard output" : settings.databasePath.string().c_str(),
-            outcome.kind == OutcomeKind::Success ? "saved" : "saved (cut)",
-            std::string(codecName(static_cast<std::uint16_t>(codecForBits(options.bits)))).c_str(),
-            options.vad ? " with voice activity detection" : "",
-            static_cast<long long>(outcome.framesCoded),
-            formatMinutesSeconds(outcome.framesCoded * kFrameMs).c_str(),
-            static_cast<unsigned>(outcome.recordCount));
+        if (toStandardOutput) {
+            // With the database on standard output, the summary goes with the messages.
+            ConversionSettings named = settings;
+            named.databasePath = "standard output";
+            std::fprintf(stderr, "%s\n",
+                         savedSummary(named, outcome, image.bytes().size()).c_str());
+        } else {
+            std::printf("%s\n",
+                        savedSummary(settings, outcome, fileSize(settings.databasePath)).c_str());
+        }
     }
     return outcome.kind == OutcomeKind::Success ? kExitSuccess : kExitDatabaseFull;
 }

@@ -7,7 +7,7 @@
 int main(int argc, char** argv) {
     CLI::App app{"zelvio: converts WAVE files into Palm OS audio databases (10000 Hz mono)",
                  "zelvio"};
-    app.set_version_flag("--version", "zelvio " ZELVIO_VERSION);
+    app.set_version_flag("--version", "zelvio " ZELVIO_VERSION_TEXT);
     app.require_subcommand(1);
     int exitCode = zelvio::cli::kExitSuccess;
     zelvio::cli::addConvertCommand(app, exitCode);

@@ -10,8 +10,9 @@
 namespace zelvio {
 namespace {
 
-// The share of the run's progress that the streamed stages take; saving takes the rest.
-constexpr double kStreamShare = 0.99;
+// The share of the run's progress that the streamed stages take (reading, resampling and coding
+// together); saving the database takes the rest.
+constexpr double kStreamShare = 0.98;
 
 ConversionOutcome failure(const StageError& error) {
     ConversionOutcome outcome;
@@ -62,12 +63,14 @@ ConversionOutcome savedOutcome(std::int64_t framesCoded, std::int64_t framesTota
     return outcome;
 }
 
-/// The run's progress report: the callback's, held to 0 to 1; empty when there is none.
-ProgressReport clampedReport(const ConversionJob::ProgressCallback& callback) {
+/// The run's progress report during one stage: the callback's with that stage, the fraction held
+/// to 0 to 1; empty when there is no callback.
+ProgressReport stageReport(const ConversionJob::StageProgressCallback& callback,
+                           ConversionStage stage) {
     if (!callback) {
         return {};
     }
-    return [&callback](double fraction) { callback(std::clamp(fraction, 0.0, 1.0)); };
+    return [&callback, stage](double fraction) { callback(std::clamp(fraction, 0.0, 1.0), stage); };
 }
 
 }  // namespace
@@ -85,6 +88,15 @@ std::string formatMinutesSeconds(std::int64_t milliseconds) {
 }
 
 ConversionJob::ConversionJob(ConversionSettings settings, ProgressCallback progress)
+    : settings_(std::move(settings)) {
+    if (progress) {
+        progress_ = [progress = std::move(progress)](double fraction, ConversionStage) {
+            progress(fraction);
+        };
+    }
+}
+
+ConversionJob::ConversionJob(ConversionSettings settings, StageProgressCallback progress)
     : settings_(std::move(settings)), progress_(std::move(progress)) {}
 
 ConversionJob::~ConversionJob() = default;
@@ -94,10 +106,12 @@ void ConversionJob::readInputFrom(std::unique_ptr<AudioSource> input) {
 }
 
 ConversionOutcome ConversionJob::run() {
-    const ProgressReport report = clampedReport(progress_);
+    const ProgressReport reading = stageReport(progress_, ConversionStage::Reading);
+    const ProgressReport converting = stageReport(progress_, ConversionStage::Converting);
+    const ProgressReport saving = stageReport(progress_, ConversionStage::Saving);
     const CodecCode codec = codecForBits(settings_.bitsPerSample);
-    if (report) {
-        report(0.0);
+    if (reading) {
+        reading(0.0);
     }
 
     std::unique_ptr<AudioSource> input = std::move(input_);
@@ -125,18 +139,21 @@ ConversionOutcome ConversionJob::run() {
     FrameLoop frames(makeFrameCoder(codecBits(static_cast<std::uint16_t>(codec)), kFrameSamples),
                      settings_.voiceActivityDetection);
     if (StageResult error = streamStages(blocks, rate, frames, database, stopToken(), overlap,
-                                         partOf(report, 0.0, kStreamShare))) {
+                                         partOf(converting, 0.0, kStreamShare))) {
         return failure(*error);
     }
     const RunSize size = runSize(reader.length(), input->sampleRate());
     input.reset();  // the input is closed once it has been read
+    if (saving && reader.statedLength() != kUnknownFrameCount) {
+        saving(kStreamShare);  // a run of unknown length says only where it starts and ends
+    }
     if (StageResult error = databaseSink_ != nullptr
                                 ? saveStage(database, *databaseSink_, stopToken())
                                 : saveStage(database, settings_.databasePath, stopToken())) {
         return failure(*error);
     }
-    if (report) {
-        report(1.0);
+    if (saving) {
+        saving(1.0);
     }
     ConversionOutcome outcome =
         savedOutcome(frames.framesCoded(), size.frameCount, database.numRecords());

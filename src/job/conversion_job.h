@@ -116,6 +116,15 @@ inline constexpr std::uint32_t kMaxInputRate = 617575;
 /// Formats a duration in milliseconds as minutes:seconds, e.g. 83:20.
 std::string formatMinutesSeconds(std::int64_t milliseconds);
 
+/// The parts of a run, in the order it goes through them, as progress reports name them.
+enum class ConversionStage {
+    Reading,  ///< the input is opened and its header checked
+    /// the input is read, mixed to mono, brought to 10000 Hz, checked for silence and coded, all
+    /// streamed together
+    Converting,
+    Saving,  ///< the database file is written
+};
+
 class ConversionJob {
   public:
     /// Called with the fraction done (0 to 1, never falling), from the thread that runs the job:
@@ -123,8 +132,12 @@ class ConversionJob {
     /// whose length is known only at its end the fraction cannot be known: such a run reports 0
     /// at the start and 1 at the end only, and a front end should show it as busy meanwhile.
     using ProgressCallback = std::function<void(double fraction)>;
+    /// Called with the fraction done (0 to 1) and the stage the run is in, from the thread that
+    /// runs the job. Neither the fraction nor the stage ever goes back.
+    using StageProgressCallback = std::function<void(double fraction, ConversionStage stage)>;
 
     explicit ConversionJob(ConversionSettings settings, ProgressCallback progress = {});
+    ConversionJob(ConversionSettings settings, StageProgressCallback progress);
 
     ~ConversionJob();
     ConversionJob(const ConversionJob&) = delete;
@@ -155,7 +168,7 @@ class ConversionJob {
     }
 
     ConversionSettings settings_;
-    ProgressCallback progress_;
+    StageProgressCallback progress_;
     std::unique_ptr<AudioSource> input_;
     std::FILE* inputStream_ = nullptr;
     ByteSink* databaseSink_ = nullptr;

@@ -1,6 +1,7 @@
 // The converter dialog, driven as a user would: the message boxes and file dialogs are replaced
 // by recorders, the conversion itself is the real job.
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
@@ -9,12 +10,15 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -22,7 +26,9 @@
 #include "app/about_dialog.h"
 #include "app/converter_dialog.h"
 #include "app/dialog_units.h"
+#include "support/wave_builder.h"
 #include "wave/input_formats.h"
+#include "zelvio/version.h"
 
 using namespace zelvio;
 using namespace zelvio::control_id;
@@ -72,6 +78,21 @@ QString vector(const char* name) {
 std::vector<char> fileBytes(const QString& path) {
     std::ifstream in(pathFromText(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A control's text as shown: without the ampersand that marks its mnemonic.
+QString shown(const QString& text) {
+    return QString::fromStdString(withoutMnemonic(text.toStdString()));
+}
+
+// What zelvio convert prints on standard output for arguments, without the line's end.
+QString cliSummary(const QStringList& arguments) {
+    QProcess cli;
+    cli.start(QStringLiteral(ZELVIO_CLI), QStringList(QStringLiteral("convert")) + arguments);
+    if (!cli.waitForFinished(120000)) {
+        return QStringLiteral("(zelvio did not finish)");
+    }
+    return QString::fromUtf8(cli.readAllStandardOutput()).trimmed();
 }
 
 // Runs check on the next modal window that opens (an about box, a file dialog), then closes it.
@@ -175,7 +196,7 @@ class ConverterDialogTest : public QObject {
         for (int id : {1, 2, 1001, 1005, 1006, 1008, 1009, 1010, 1011}) {
             QAbstractButton* control = button(dialog, id);
             QVERIFY2(control != nullptr, qPrintable(QString::number(id)));
-            texts << control->text();
+            texts << shown(control->text());
             QCOMPARE(control->isChecked(), id == kEightBits);
         }
         QCOMPARE(texts.join('|'), QStringLiteral("OK|Cancel|Browse|Browse|Voice Activity Detection|"
@@ -185,14 +206,14 @@ class ConverterDialogTest : public QObject {
 
         QStringList labels;
         for (QLabel* label : dialog.findChildren<QLabel*>()) {
-            labels << label->text();
+            labels << shown(label->text());
         }
         labels.sort();
         QCOMPARE(labels, QStringList({"Audio Database Title", "Audio Description",
                                       "Database file name", "Input WAV file name"}));
         const auto boxes = dialog.findChildren<QGroupBox*>();
         QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes.front()->title(), QStringLiteral("Compression Mode"));
+        QCOMPARE(shown(boxes.front()->title()), QStringLiteral("Compression Mode"));
 
         const DialogUnits units = DialogUnits::fromFont(dialog.font());
         QCOMPARE(dialog.size(), units.toPixels(371, 268));
@@ -208,25 +229,37 @@ class ConverterDialogTest : public QObject {
         }
     }
 
+    // Tab goes top to bottom as the controls appear, through the checked radio button only.
     void keyboardAloneReachesEveryControlAndEnterInAnEditConverts() {
         ConverterDialog dialog(presenter_, chooser_);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QCOMPARE(QApplication::focusWidget(), dialog.control(kOk));
         QVERIFY(static_cast<QPushButton*>(dialog.control(kOk))->isDefault());
-        for (int id : {kCancel, kInputPath, kBrowseInput, kTitle, kDescription, kDatabasePath,
-                       kBrowseDatabase, kVoiceActivity, kOk}) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget()->property("controlId").toInt(), id);
-        }
-        // The radio buttons are reached from the check box by the arrow keys, not by Tab.
-        dialog.control(kVoiceActivity)->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
-        QCOMPARE(QApplication::focusWidget(), dialog.control(kEightBits));
+        const auto tabThrough = [&](std::initializer_list<int> ids, bool backwards = false) {
+            for (int id : ids) {
+                QTest::keyClick(QApplication::focusWidget(),
+                                backwards ? Qt::Key_Backtab : Qt::Key_Tab,
+                                backwards ? Qt::ShiftModifier : Qt::NoModifier);
+                QCOMPARE(QApplication::focusWidget()->property("controlId").toInt(), id);
+            }
+        };
+        tabThrough({kCancel, kInputPath, kBrowseInput, kDatabasePath, kBrowseDatabase, kTitle,
+                    kDescription, kEightBits, kVoiceActivity, kOk});
+        tabThrough({kVoiceActivity, kEightBits, kDescription, kTitle, kBrowseDatabase,
+                    kDatabasePath, kBrowseInput, kInputPath, kCancel},
+                   true);
+        // Within the group the arrow keys move and check; Tab then stops at the new choice.
+        dialog.control(kEightBits)->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         QCOMPARE(QApplication::focusWidget(), dialog.control(kFourBits));
         QVERIFY(button(dialog, kFourBits)->isChecked());
         QVERIFY(!button(dialog, kEightBits)->isChecked());
+        dialog.control(kDescription)->setFocus();
+        tabThrough({kFourBits, kVoiceActivity});
+        // The arrows still lead from the check box into the group.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QCOMPARE(QApplication::focusWidget(), dialog.control(kFourBits));
 
         QLineEdit* title = edit(dialog, kTitle);
         title->setFocus();
@@ -236,6 +269,208 @@ class ConverterDialogTest : public QObject {
         QCOMPARE(dialog.settings().title, std::string("Memo"));
         QCOMPARE(dialog.settings().bitsPerSample, 4);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    // Alt with a label's letter reaches its edit, with a button's letter presses it; no two
+    // controls share a letter.
+    void everyLabelHasAMnemonicOfItsOwnThatReachesItsControl() {
+        ConverterDialog dialog(presenter_, chooser_);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QStringList texts;
+        for (QLabel* label : dialog.findChildren<QLabel*>()) {
+            texts << label->text();
+        }
+        for (QAbstractButton* control : dialog.findChildren<QAbstractButton*>()) {
+            if (control != button(dialog, kOk) && control != button(dialog, kCancel)) {
+                texts << control->text();
+            }
+        }
+        texts << dialog.findChild<QGroupBox*>()->title();
+        QCOMPARE(texts.size(), 4 + 7 + 1);
+        QSet<QKeySequence> letters;
+        for (const QString& text : texts) {
+            const QKeySequence letter = QKeySequence::mnemonic(text);
+            QVERIFY2(!letter.isEmpty(), qPrintable(text));
+            QVERIFY2(!letters.contains(letter), qPrintable(text));
+            letters.insert(letter);
+        }
+
+        const struct {
+            Qt::Key key;
+            int focused;     // the control with the focus afterwards
+            size_t browsed;  // file dialogs asked for so far
+        } cases[] = {
+            {Qt::Key_I, kInputPath, 0},
+            {Qt::Key_D, kDatabasePath, 0},
+            {Qt::Key_T, kTitle, 0},
+            {Qt::Key_S, kDescription, 0},
+            {Qt::Key_C, kEightBits, 0},  // the group box leads to the checked radio button
+            {Qt::Key_3, kThreeBits, 0},
+            {Qt::Key_C, kThreeBits, 0},
+            {Qt::Key_V, kVoiceActivity, 0},
+            {Qt::Key_B, kVoiceActivity, 1},  // a push button is pressed, the focus stays
+            {Qt::Key_R, kVoiceActivity, 2},
+        };
+        for (const auto& c : cases) {
+            QTest::keyClick(&dialog, c.key, Qt::AltModifier);
+            QTRY_COMPARE(chooser_.filtersAsked.size(), c.browsed);
+            QTRY_COMPARE(QApplication::focusWidget()->property("controlId").toInt(), c.focused);
+        }
+        QVERIFY(button(dialog, kThreeBits)->isChecked());
+        QVERIFY(button(dialog, kVoiceActivity)->isChecked());
+        QVERIFY(chooser_.filtersAsked[0].pattern.startsWith(QStringLiteral("*.wav")));
+        QCOMPARE(chooser_.filtersAsked[1].pattern, QStringLiteral("*.pdb"));
+    }
+
+    // Through Qt's accessibility interfaces, as a screen reader sees the dialog.
+    void everyControlHasAnAccessibleNameAndDescription() {
+        ConverterDialog dialog(presenter_, chooser_);
+        dialog.show();
+        for (const AccessibleText& text : kAccessibleTexts) {
+            QAccessibleInterface* control =
+                QAccessible::queryAccessibleInterface(dialog.control(text.id));
+            QVERIFY2(control != nullptr, qPrintable(QString::number(text.id)));
+            QCOMPARE(control->text(QAccessible::Name), QString::fromUtf8(text.name));
+            QCOMPARE(control->text(QAccessible::Description), QString::fromUtf8(text.description));
+        }
+        // Every control in the window's tree that takes the focus has a name of its own.
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&dialog);
+        QVERIFY(window != nullptr);
+        QSet<QString> names;
+        int focusable = 0;
+        for (int i = 0; i < window->childCount(); ++i) {
+            QAccessibleInterface* child = window->child(i);
+            if (!child->state().focusable) {
+                continue;
+            }
+            ++focusable;
+            const QString name = child->text(QAccessible::Name);
+            QVERIFY2(!name.isEmpty() && !names.contains(name), qPrintable(name));
+            QVERIFY2(!child->text(QAccessible::Description).isEmpty(), qPrintable(name));
+            names.insert(name);
+        }
+        QCOMPARE(focusable, 13);
+        // Labels are read without their mnemonic marker.
+        for (QLabel* label : dialog.findChildren<QLabel*>()) {
+            QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
+                     shown(label->text()));
+        }
+    }
+
+    void progressShowsTheStagePercentageAndTimeLeft() {
+        ConverterDialog dialog(presenter_, chooser_);
+        dialog.show();
+        auto* bar = dialog.findChild<QProgressBar*>();
+        dialog.showConversionPreview(0.45, ConversionStage::Converting, std::chrono::seconds(20));
+        QVERIFY(bar->isVisible());
+        for (const AccessibleText& text : kAccessibleTexts) {
+            QVERIFY2(!dialog.control(text.id)->isEnabled(), text.name);
+        }
+        QCOMPARE(bar->value(), 450);
+        QCOMPARE(bar->text(), QStringLiteral("Converting: 45%, about 25 s left"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Description),
+                 bar->text());
+        dialog.showProgress(0.98, ConversionStage::Saving, std::chrono::seconds(1));
+        QCOMPARE(bar->text(), QStringLiteral("Saving: 98%"));
+
+        // A real run goes through the stages in their order and ends at 100%.
+        ConverterDialog running(presenter_, chooser_);
+        running.show();
+        fillForCorpusFile(running, folder_->filePath(QStringLiteral("staged.pdb")));
+        auto* runningBar = running.findChild<QProgressBar*>();
+        QStringList stages;
+        connect(runningBar, &QProgressBar::valueChanged, this, [&] {
+            const QString stage = runningBar->text().section(QLatin1Char(':'), 0, 0);
+            if (stages.isEmpty() || stages.back() != stage) {
+                stages << stage;
+            }
+        });
+        click(running, kOk);
+        waitForOutcome(running);
+        QCOMPARE(stages.join(QLatin1Char(' ')), QStringLiteral("Reading Converting Saving"));
+        QCOMPARE(runningBar->text(), QStringLiteral("Saving: 100%"));
+    }
+
+    // 21 min 20 s at 1000 Hz: at 8 bits the database holds 21:05 of it.
+    void aCutDatabaseSaysHowMuchWasKeptAsZelvioConvertDoes() {
+        std::vector<std::int16_t> samples(1280 * 1000);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = static_cast<std::int16_t>(static_cast<int>(i * 37 % 2000) - 1000);
+        }
+        const QString input = folder_->filePath(QStringLiteral("long.wav"));
+        test_support::writeFile(
+            pathFromText(input),
+            test_support::canonicalWave({.sampleRate = 1000}, test_support::pcm16Bytes(samples)));
+        const QString output = folder_->filePath(QStringLiteral("long.pdb"));
+        ConverterDialog dialog(presenter_, chooser_);
+        edit(dialog, kInputPath)->setText(input);
+        QCOMPARE(edit(dialog, kDatabasePath)->text(), output);  // suggested
+        edit(dialog, kTitle)->setText(QStringLiteral("Long"));
+        click(dialog, kOk);
+        waitForOutcome(dialog);
+        const Message& message = presenter_.messages.front();
+        QCOMPARE(message.text, QStringLiteral("The audio database is full: only the first 21:05 "
+                                              "of 21:20 of audio were saved."));
+        QCOMPARE(message.caption, QStringLiteral("Audio Database Saved"));
+        QCOMPARE(message.icon, OutcomeIcon::Warning);
+        QVERIFY2(
+            message.detail.contains(QStringLiteral("63,282 of 64,000 Frames (21:05 of 21:20)")),
+            qPrintable(message.detail));
+        QCOMPARE(message.detail, cliSummary({input, "-o", output, "--title", "Long", "--force"}));
+    }
+
+    void databaseNameFollowsTheInputUntilTheUserNamesOne() {
+        ConverterDialog dialog(presenter_, chooser_);
+        QLineEdit* input = edit(dialog, kInputPath);
+        QLineEdit* database = edit(dialog, kDatabasePath);
+        QTest::keyClicks(input, QStringLiteral("rec/talk.wav"));
+        QCOMPARE(database->text(), QStringLiteral("rec/talk.pdb"));
+        chooser_.answers = {QStringLiteral("/chosen/Größe – 録音.wav")};
+        click(dialog, kBrowseInput);
+        QCOMPARE(database->text(), QStringLiteral("/chosen/Größe – 録音.pdb"));
+        database->setText(QStringLiteral("/mine/keep.pdb"));
+        input->setText(QStringLiteral("/other/memo.wav"));
+        QCOMPARE(database->text(), QStringLiteral("/mine/keep.pdb"));
+        database->clear();
+        input->setText(QStringLiteral("/other/again.wav"));
+        QCOMPARE(database->text(), QStringLiteral("/other/again.pdb"));
+
+        ConverterDialog given(presenter_, chooser_);
+        given.fillPaths(QStringLiteral("in.wav"), QStringLiteral("out"));
+        QCOMPARE(edit(given, kInputPath)->text(), QStringLiteral("in.wav"));
+        QCOMPARE(edit(given, kDatabasePath)->text(), QStringLiteral("out"));
+        QCOMPARE(given.settings().databasePath, std::filesystem::path("out"));
+    }
+
+    void rememberedChoicesSetTheModeAndWhereBrowseOpens() {
+        ConverterDialog dialog(presenter_, chooser_);
+        dialog.setRememberedChoices({"/rem/in", "/rem/db", 3});
+        QVERIFY(button(dialog, kThreeBits)->isChecked());
+        QCOMPARE(dialog.control(kThreeBits)->focusPolicy(), Qt::StrongFocus);  // the Tab stop
+        QCOMPARE(dialog.control(kEightBits)->focusPolicy(), Qt::ClickFocus);
+        const auto openedIn = [&](int browse) {
+            click(dialog, browse);
+            return chooser_.startFolder();
+        };
+        QCOMPARE(openedIn(kBrowseInput), QStringLiteral("/rem/in"));
+        QCOMPARE(openedIn(kBrowseDatabase), QStringLiteral("/rem/db"));
+        edit(dialog, kInputPath)->setText(QStringLiteral("/rec/talk.wav"));
+        QCOMPARE(openedIn(kBrowseInput), QStringLiteral("/rec"));
+        QCOMPARE(openedIn(kBrowseDatabase), QStringLiteral("/rec"));  // the suggested name's
+        edit(dialog, kDatabasePath)->clear();
+        QCOMPARE(openedIn(kBrowseDatabase), QStringLiteral("/rem/db"));
+
+        edit(dialog, kDatabasePath)->setText(QStringLiteral("/db/talk.pdb"));
+        button(dialog, kTwoBits)->setChecked(true);
+        QCOMPARE(dialog.choicesToRemember(), (RememberedChoices{"/rec", "/db", 2}));
+        // Nothing remembered and nothing typed: the platform chooses.
+        ConverterDialog fresh(presenter_, chooser_);
+        for (int browse : {kBrowseInput, kBrowseDatabase}) {
+            chooser_.setStartFolder(QStringLiteral("/stale"));
+            click(fresh, browse);
+            QCOMPARE(chooser_.startFolder(), QString());
+        }
     }
 
     void checkedRadioButtonGivesTheBitsPerSample() {
@@ -437,6 +672,8 @@ class ConverterDialogTest : public QObject {
             QCOMPARE(about->size(), DialogUnits::fromFont(about->font()).toPixels(286, 148));
             for (QLabel* label : about->findChildren<QLabel*>()) {
                 label->pixmap().isNull() ? void(texts << label->text()) : void(++pictures);
+                // Each text fits its place (the version line carries the build's commit).
+                QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
             }
             auto* ok = about->findChild<QPushButton*>();
             QVERIFY(ok->isDefault());
@@ -449,6 +686,11 @@ class ConverterDialogTest : public QObject {
         QCOMPARE(texts.size(), 6);
         QVERIFY(texts.contains(QStringLiteral("Zelvio Database Converter")));
         QVERIFY(texts.contains(QStringLiteral("Version 1.0")));
+        QVERIFY(texts.contains(QStringLiteral("Build 1.0.0.1")));
+        if (*kGitRevision != '\0') {
+            QVERIFY2(texts.filter(QString::fromLatin1(kGitRevision)).size() == 1,
+                     qPrintable(texts.join('|')));
+        }
     }
 
     void eachFailureShowsItsTextCaptionAndIcon() {
@@ -456,11 +698,10 @@ class ConverterDialogTest : public QObject {
         const struct {
             QString input;
             const char* output;
-            QByteArray tmpdir;  ///< the scratch folder for the job, empty for the usual one
             const char* text;
         } cases[] = {
-            {"/no/such/input.wav", "out.pdb", {}, "Cannot open input WAVE file!"},
-            {wav, "missing/out.pdb", {}, "FILE IO error when creating database file!"},
+            {"/no/such/input.wav", "out.pdb", "Cannot open input WAVE file!"},
+            {wav, "missing/out.pdb", "FILE IO error when creating database file!"},
         };
         for (const auto& c : cases) {
             presenter_.messages.clear();
@@ -468,13 +709,8 @@ class ConverterDialogTest : public QObject {
             const QString outputPath = folder_->filePath(QString::fromUtf8(c.output));
             edit(dialog, kInputPath)->setText(c.input);
             edit(dialog, kDatabasePath)->setText(outputPath);
-            const QByteArray oldTmpdir = qgetenv("TMPDIR");
-            if (!c.tmpdir.isEmpty()) {
-                qputenv("TMPDIR", c.tmpdir);
-            }
             click(dialog, kOk);
             QTRY_VERIFY_WITH_TIMEOUT(!dialog.isConverting(), 120000);
-            oldTmpdir.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTmpdir);
             QCOMPARE(presenter_.messages.size(), size_t{1});
             const Message& message = presenter_.messages.front();
             QCOMPARE(message.text, QString::fromUtf8(c.text));
@@ -482,6 +718,8 @@ class ConverterDialogTest : public QObject {
             QCOMPARE(message.icon, OutcomeIcon::Stop);
             QVERIFY(!message.detail.isEmpty());  // what went wrong, beneath the converter's text
             QVERIFY(!QFile::exists(outputPath));
+            // The bar stays where the run stopped: nothing was saved.
+            QCOMPARE(dialog.findChild<QProgressBar*>()->text(), QStringLiteral("Reading: 0%"));
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
         }
     }
@@ -515,9 +753,14 @@ class ConverterDialogTest : public QObject {
                  QStringLiteral("Conversion completed successfully, audio database file saved."));
         QCOMPARE(message.caption, QStringLiteral("Audio Database Saved"));
         QCOMPARE(message.icon, OutcomeIcon::Information);
-        QVERIFY(message.detail.isEmpty());
         const std::vector<char> reference = fileBytes(vector("sm_22050_s16.b4.vad.pdb"));
         QVERIFY(!reference.empty());
+        QVERIFY(fileBytes(output) == reference);
+        // The detail is what zelvio convert says about the same conversion.
+        QCOMPARE(message.detail,
+                 cliSummary({vector("sm_22050_s16.wav"), "-o", output, "--title", "T sm_22050_s16",
+                             "--description", "Corpus file sm_22050_s16.wav at 4 bits with VAD",
+                             "--bits", "4", "--vad", "--force"}));
         QVERIFY(fileBytes(output) == reference);
     }
 };

@@ -33,9 +33,10 @@ TEST(ZelvioCommand, ConvertsWithDefaultNameAndTitle) {
     const CommandRun run = zelvio(dir, "convert memo.wav");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_NE(run.out.find("memo.pdb"), std::string::npos);
+    // 78 + 16 + 136 + 32 + 50 x 201 bytes: 8-bit by default
+    EXPECT_EQ(run.out, "memo.pdb: saved, 10,312 bytes, 8-bit PCM, 50 Frames (0:01), 2 records\n");
     const Bytes file = readFileBytes(dir.path() / "memo.pdb");
-    ASSERT_EQ(file.size(), 78u + 16 + 136 + 32 + 50 * 201);  // 8-bit by default
+    ASSERT_EQ(file.size(), 78u + 16 + 136 + 32 + 50 * 201);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data())), "memo");
 }
 
@@ -105,9 +106,13 @@ TEST(ZelvioCommand, HelpAndVersion) {
 TEST(ZelvioCommand, AFullDatabaseIsSavedCutAndExitsWithThree) {
     TempDirectory dir;
     dir.write("long.wav", shortWave(1000, 1280 * 1000));
-    const CommandRun run = zelvio(dir, "convert long.wav -q");
+    const CommandRun run = zelvio(dir, "convert long.wav");
     EXPECT_EQ(run.status, 3) << run.err;
     EXPECT_NE(run.err.find("21:05 of 21:20"), std::string::npos) << run.err;
+    // 78 + 200 x 8 + 136 + 199 x (32 + 318 x 201) bytes
+    EXPECT_EQ(run.out,
+              "long.pdb: saved (cut), 12,727,864 bytes, 8-bit PCM, 63,282 of 64,000 Frames "
+              "(21:05 of 21:20), 200 records\n");
     const Bytes file = readFileBytes(dir.path() / "long.pdb");
     ASSERT_GT(file.size(), 78u);
     EXPECT_EQ(zelvio::test_support::be16(file, 76), 200u);

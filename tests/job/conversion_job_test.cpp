@@ -437,5 +437,46 @@ TEST(ConversionJob, ReadsAnOpenStreamAndWritesToASink) {
     EXPECT_FALSE(fs::exists(dir.path() / "no such folder"));
 }
 
+// Reading, then converting, then saving, each reported at least once and never gone back to;
+// the saving stage is announced before the file is written. A callback that takes only the
+// fraction sees the same fractions.
+TEST(ConversionJob, ProgressNamesTheStagesInTheirOrder) {
+    TempDirectory dir;
+    ConversionSettings settings;
+    settings.inputPath = kExample;
+    settings.databasePath = dir.path() / "staged.pdb";
+    settings.threads = 1;  // with threads, how often progress is reported depends on timing
+    std::vector<std::pair<double, ConversionStage>> seen;
+    ASSERT_FALSE(
+        ConversionJob(settings, [&](double fraction,
+                                    ConversionStage stage) { seen.emplace_back(fraction, stage); })
+            .run()
+            .failed());
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));  // by fraction, then by stage
+    std::vector<ConversionStage> stages;
+    std::vector<double> fractions;
+    for (const auto& [fraction, stage] : seen) {
+        if (stages.empty() || stages.back() != stage) {
+            stages.push_back(stage);
+        }
+        fractions.push_back(fraction);
+    }
+    EXPECT_EQ(stages, (std::vector{ConversionStage::Reading, ConversionStage::Converting,
+                                   ConversionStage::Saving}));
+    EXPECT_EQ(seen.back(), std::pair(1.0, ConversionStage::Saving));
+    const auto firstSaving = std::find_if(seen.begin(), seen.end(), [](const auto& report) {
+        return report.second == ConversionStage::Saving;
+    });
+    EXPECT_LT(firstSaving->first, 1.0);
+
+    settings.databasePath = dir.path() / "plain.pdb";
+    std::vector<double> plain;
+    ASSERT_FALSE(ConversionJob(settings, [&](double fraction) { plain.push_back(fraction); })
+                     .run()
+                     .failed());
+    EXPECT_EQ(plain, fractions);
+}
+
 }  // namespace
 }  // namespace zelvio

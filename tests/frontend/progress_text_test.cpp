@@ -1,0 +1,81 @@
+// The progress a front end shows: percentage, stage in words, time left once it is known.
+#include "frontend/progress_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace zelvio {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ProgressText, ShowsTheStageThePercentageAndOnceKnownTheTimeLeft) {
+    const struct {
+        double fraction;
+        ConversionStage stage;
+        std::chrono::milliseconds elapsed;
+        int permille;
+        const char* text;
+    } cases[] = {
+        {0.0, ConversionStage::Reading, 0ms, 0, "Reading: 0%"},
+        {0.1, ConversionStage::Reading, 1500ms, 100, "Reading: 10%"},  // too early to tell
+        {0.02, ConversionStage::Reading, 10s, 20, "Reading: 2%"},      // too little done
+        {0.03, ConversionStage::Reading, 3s, 30, "Reading: 3%, about 2 min left"},
+        {0.45, ConversionStage::Converting, 20s, 450, "Converting: 45%, about 25 s left"},
+        {0.5, ConversionStage::Converting, 10min, 500, "Converting: 50%, about 10 min left"},
+        {0.1, ConversionStage::Converting, 10min, 100, "Converting: 10%, about 1 h 30 min left"},
+        {0.999, ConversionStage::Converting, 60s, 999, "Converting: 99%, a few seconds left"},
+        {0.98, ConversionStage::Saving, 50s, 980, "Saving: 98%, a few seconds left"},
+        {1.0, ConversionStage::Saving, 50s, 1000, "Saving: 100%"},
+        {1.5, ConversionStage::Saving, 50s, 1000, "Saving: 100%"},  // held to the end
+        {-0.5, ConversionStage::Reading, 5s, 0, "Reading: 0%"},
+        {std::numeric_limits<double>::quiet_NaN(), ConversionStage::Reading, 5s, 0, "Reading: 0%"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const ProgressView view = progressView(c.fraction, c.stage, c.elapsed);
+        EXPECT_EQ(view.permille, c.permille);
+        EXPECT_EQ(view.percent, c.permille / 10);
+        EXPECT_EQ(view.text, c.text);
+    }
+}
+
+TEST(ProgressText, TimeLeftIsRoundedSoItDoesNotFlicker) {
+    const struct {
+        std::chrono::seconds left;
+        const char* text;
+    } cases[] = {
+        {0s, "a few seconds left"},
+        {4s, "a few seconds left"},
+        {5s, "about 5 s left"},
+        {41s, "about 45 s left"},
+        {45s, "about 45 s left"},
+        {55s, "about 55 s left"},
+        {56s, "about 1 min left"},
+        {60s, "about 1 min left"},
+        {89s, "about 1 min left"},
+        {90s, "about 2 min left"},
+        {3569s, "about 59 min left"},
+        {3570s, "about 1 h left"},
+        {3600s + 20min, "about 1 h 20 min left"},
+        {10h + 1min, "about 10 h 1 min left"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.left.count());
+        EXPECT_EQ(timeLeftText(c.left), c.text);
+    }
+}
+
+TEST(ProgressText, EstimateAssumesTheRestGoesAtThePaceSoFar) {
+    EXPECT_EQ(estimatedTimeLeft(0.25, 10s), 30s);
+    EXPECT_EQ(estimatedTimeLeft(0.5, 3s), 3s);
+    EXPECT_EQ(estimatedTimeLeft(1.0, 3s), 0s);
+    EXPECT_EQ(estimatedTimeLeft(0.029, 100s), std::nullopt);
+    EXPECT_EQ(estimatedTimeLeft(0.9, 1999ms), std::nullopt);
+    EXPECT_EQ(estimatedTimeLeft(std::nan(""), 100s), std::nullopt);
+}
+
+}  // namespace
+}  // namespace zelvio
