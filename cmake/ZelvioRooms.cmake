@@ -22,7 +22,7 @@ set(ZELVIO_ROOM_USES_wave "io")
 set(ZELVIO_ROOM_USES_readback "pdb;coding")
 set(ZELVIO_ROOM_USES_job "io;pdb;coding;resample;wave")
 set(ZELVIO_ROOM_USES_frontend "io;pdb;job")
-set(ZELVIO_ROOM_USES_cli "io;pdb;wave;readback;job;frontend;version")
+set(ZELVIO_ROOM_USES_cli "io;pdb;coding;wave;readback;job;frontend;version")
 set(ZELVIO_ROOM_USES_app "job;frontend;version")
 # The header any room may include without linking its room.
 set(ZELVIO_SHARED_HEADERS "pdb/byte_order.h")

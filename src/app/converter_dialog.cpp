@@ -78,6 +78,7 @@ constexpr ControlLayout kControls[] = {
     {control_id::kFourBits, Kind::Radio, form_text::kFourBits, 50, 142, 123, 10},
     {control_id::kThreeBits, Kind::Radio, form_text::kThreeBits, 50, 159, 112, 10},
     {control_id::kTwoBits, Kind::Radio, form_text::kTwoBits, 50, 176, 100, 10},
+    {control_id::kBestQuality, Kind::CheckBox, form_text::kBestQuality, 210, 176, 95, 10},
     {0, Kind::GroupBox, form_text::kModeGroup, 32, 112, 283, 79},
 };
 
@@ -266,6 +267,7 @@ void ConverterDialog::buildControls() {
         edit->installEventFilter(this);
     }
     voiceActivity_ = static_cast<QAbstractButton*>(control(control_id::kVoiceActivity));
+    bestQuality_ = static_cast<QAbstractButton*>(control(control_id::kBestQuality));
 
     for (const AccessibleText& text : kAccessibleTexts) {
         QWidget* widget = control(text.id);
@@ -315,14 +317,23 @@ void ConverterDialog::setUpKeyboard() {
     for (const CompressionMode& mode : kCompressionModes) {
         connect(static_cast<QAbstractButton*>(control(mode.id)), &QAbstractButton::toggled, this,
                 &ConverterDialog::letRadioButtonsTakeTabFocus);
+        connect(static_cast<QAbstractButton*>(control(mode.id)), &QAbstractButton::toggled, this,
+                &ConverterDialog::offerBestQualityForAdpcm);
     }
     // A mnemonic checks a radio button or the check box and, as a click does, gives it the focus.
     for (int id : {control_id::kEightBits, control_id::kFourBits, control_id::kThreeBits,
-                   control_id::kTwoBits, control_id::kVoiceActivity}) {
+                   control_id::kTwoBits, control_id::kBestQuality, control_id::kVoiceActivity}) {
         QWidget* button = control(id);
         connect(static_cast<QAbstractButton*>(button), &QAbstractButton::clicked, button,
                 [button] { button->setFocus(Qt::ShortcutFocusReason); });
     }
+}
+
+void ConverterDialog::offerBestQualityForAdpcm() {
+    // The search chooses ADPCM codes: 8-bit PCM has none to choose. The check mark stays for
+    // when an ADPCM mode is picked again.
+    bestQuality_->setEnabled(
+        !static_cast<QAbstractButton*>(control(control_id::kEightBits))->isChecked());
 }
 
 void ConverterDialog::letRadioButtonsTakeTabFocus() {
@@ -342,6 +353,7 @@ void ConverterDialog::initialise() {
             ->setChecked(mode.id == control_id::kEightBits);
     }
     letRadioButtonsTakeTabFocus();
+    offerBestQualityForAdpcm();
     inputPath_->setText(textFromPath(settings_.inputPath));
     databasePath_->setText(textFromPath(settings_.databasePath));
     title_->setText(QString::fromStdString(settings_.title));
@@ -456,6 +468,7 @@ FormFields ConverterDialog::fields() const {
         }
     }
     fields.voiceActivityDetection = voiceActivity_->isChecked();
+    fields.bestQuality = bestQuality_->isChecked();
     return fields;
 }
 
@@ -480,6 +493,7 @@ void ConverterDialog::suggestDatabasePath() {
 void ConverterDialog::setRememberedChoices(const RememberedChoices& choices) {
     remembered_ = choices;
     static_cast<QAbstractButton*>(control(modeForBits(choices.bitsPerSample)))->setChecked(true);
+    bestQuality_->setChecked(choices.bestQuality);
 }
 
 RememberedChoices ConverterDialog::choicesToRemember() const {
@@ -494,6 +508,9 @@ void ConverterDialog::setControlsEnabled(bool enabled) {
     }
     for (QAction* action : actions()) {
         action->setEnabled(enabled);
+    }
+    if (enabled) {
+        offerBestQualityForAdpcm();
     }
 }
 

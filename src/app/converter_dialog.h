@@ -135,6 +135,8 @@ class ConverterDialog : public QDialog {
     void setControlsEnabled(bool enabled);
     void lockForConversion();
     void letRadioButtonsTakeTabFocus();
+    /// "Best quality (slower)" can be changed while an ADPCM mode is checked.
+    void offerBestQualityForAdpcm();
     void suggestDatabasePath();
     void finishConversion();
 
@@ -157,6 +159,7 @@ class ConverterDialog : public QDialog {
     QLineEdit* title_ = nullptr;
     QLineEdit* description_ = nullptr;
     QAbstractButton* voiceActivity_ = nullptr;
+    QAbstractButton* bestQuality_ = nullptr;
     QProgressBar* progress_ = nullptr;
 };
 

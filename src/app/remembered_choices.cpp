@@ -9,6 +9,7 @@ namespace {
 constexpr const char* kInputFolderKey = "folders/input";
 constexpr const char* kDatabaseFolderKey = "folders/database";
 constexpr const char* kBitsKey = "mode/bitsPerSample";
+constexpr const char* kBestQualityKey = "mode/bestQuality";
 
 QSettings userSettings() {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zelvio"),
@@ -24,6 +25,7 @@ RememberedChoices loadRememberedChoices() {
     choices.databaseFolder = settings.value(kDatabaseFolderKey).toString().toStdString();
     // A number no mode stands for (an edited file) falls back to 8 bits.
     choices.bitsPerSample = bitsForMode(modeForBits(settings.value(kBitsKey, 8).toInt()));
+    choices.bestQuality = settings.value(kBestQualityKey, false).toBool();
     return choices;
 }
 
@@ -32,6 +34,7 @@ void saveRememberedChoices(const RememberedChoices& choices) {
     settings.setValue(kInputFolderKey, QString::fromStdString(choices.inputFolder));
     settings.setValue(kDatabaseFolderKey, QString::fromStdString(choices.databaseFolder));
     settings.setValue(kBitsKey, choices.bitsPerSample);
+    settings.setValue(kBestQualityKey, choices.bestQuality);
 }
 
 void forgetRememberedChoices() {

@@ -1,9 +1,12 @@
 #include "coding/frame_coder.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "coding/adpcm.h"
 #include "coding/pcm8.h"
+#include "coding/search_encoder.h"
 
 namespace zelvio {
 namespace {
@@ -21,10 +24,13 @@ class Pcm8FrameCoder final : public FrameCoder {
     int frameSamples_;
 };
 
+/// Encoder is AdpcmEncoder or SearchAdpcmEncoder: the same calls, state and bytes layout.
+template <typename Encoder>
 class AdpcmFrameCoder final : public FrameCoder {
   public:
-    AdpcmFrameCoder(int bitsPerSample, int frameSamples)
-        : bits_(static_cast<std::int16_t>(bitsPerSample)),
+    AdpcmFrameCoder(int bitsPerSample, int frameSamples, Encoder encoder = {})
+        : encoder_(std::move(encoder)),
+          bits_(static_cast<std::int16_t>(bitsPerSample)),
           frameSamples_(static_cast<std::int16_t>(frameSamples)) {
         encoder_.reset();
     }
@@ -35,14 +41,15 @@ class AdpcmFrameCoder final : public FrameCoder {
     }
 
   private:
-    AdpcmEncoder encoder_;
+    Encoder encoder_;
     std::int16_t bits_;
     std::int16_t frameSamples_;
 };
 
 }  // namespace
 
-std::unique_ptr<FrameCoder> makeFrameCoder(int bitsPerSample, int frameSamples) {
+std::unique_ptr<FrameCoder> makeFrameCoder(int bitsPerSample, int frameSamples, AdpcmCoding coding,
+                                           int searchPaths) {
     if (frameSamples < 1 || frameSamples > INT16_MAX) {
         return nullptr;
     }
@@ -52,7 +59,14 @@ std::unique_ptr<FrameCoder> makeFrameCoder(int bitsPerSample, int frameSamples) 
         case 4:
         case 3:
         case 2:
-            return std::make_unique<AdpcmFrameCoder>(bitsPerSample, frameSamples);
+            if (coding == AdpcmCoding::Search) {
+                // Held to 0 (the default at the width) to the most the search keeps.
+                const auto paths = static_cast<std::int16_t>(
+                    std::clamp(searchPaths, 0, static_cast<int>(kSearchMaxPaths)));
+                return std::make_unique<AdpcmFrameCoder<SearchAdpcmEncoder>>(
+                    bitsPerSample, frameSamples, SearchAdpcmEncoder(paths));
+            }
+            return std::make_unique<AdpcmFrameCoder<AdpcmEncoder>>(bitsPerSample, frameSamples);
         default:
             return nullptr;
     }

@@ -56,6 +56,7 @@ ConversionSettings settingsFromFields(const FormFields& fields) {
     settings.description = fields.description;
     settings.bitsPerSample = bitsForMode(fields.checkedModeId);
     settings.voiceActivityDetection = fields.voiceActivityDetection;
+    settings.adpcmCoding = fields.bestQuality ? AdpcmCoding::Search : AdpcmCoding::Greedy;
     return settings;
 }
 
@@ -119,6 +120,7 @@ RememberedChoices choicesToRemember(const RememberedChoices& before, const FormF
         after.databaseFolder = std::move(folder);
     }
     after.bitsPerSample = bitsForMode(fields.checkedModeId);
+    after.bestQuality = fields.bestQuality;
     return after;
 }
 

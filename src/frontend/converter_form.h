@@ -35,6 +35,7 @@ inline constexpr int kEightBits = 1008;       ///< radio button: 8-bit PCM
 inline constexpr int kFourBits = 1009;        ///< radio button: 4-bit ADPCM
 inline constexpr int kThreeBits = 1010;       ///< radio button: 3-bit ADPCM
 inline constexpr int kTwoBits = 1011;         ///< radio button: 2-bit ADPCM
+inline constexpr int kBestQuality = 1012;     ///< check box "Best quality (slower)"
 }  // namespace control_id
 
 /// Texts of the controls. An ampersand marks the mnemonic: the letter after it is underlined and
@@ -55,6 +56,7 @@ inline constexpr const char* kFourBits = "&4 bit per sample";
 inline constexpr const char* kThreeBits = "&3 bit per sample";
 inline constexpr const char* kTwoBits = "&2 bit per sample";
 inline constexpr const char* kVoiceActivity = "&Voice Activity Detection";
+inline constexpr const char* kBestQuality = "Best &quality (slower)";
 }  // namespace form_text
 
 /// A text as shown, without its mnemonic marker: "&Browse" is "Browse", "&&" an ampersand.
@@ -87,6 +89,9 @@ inline constexpr AccessibleText kAccessibleTexts[] = {
     {control_id::kFourBits, "4 bit per sample", "ADPCM at half the size of 8 bits"},
     {control_id::kThreeBits, "3 bit per sample", "ADPCM at three eighths of the size of 8 bits"},
     {control_id::kTwoBits, "2 bit per sample", "ADPCM at a quarter of the size of 8 bits"},
+    {control_id::kBestQuality, "Best quality (slower)",
+     "Searches for the ADPCM codes that sound closest to the recording: the same size, better "
+     "sound, a slower conversion; for the 4, 3 and 2 bit modes"},
     {control_id::kVoiceActivity, "Voice Activity Detection",
      "Stores quiet stretches as one-byte silence markers, which saves space in recordings "
      "with pauses"},
@@ -98,11 +103,13 @@ inline constexpr AccessibleText kAccessibleTexts[] = {
 /// bottom and left to right. Tab stops at each of them except the radio buttons, of which it
 /// stops at the checked one only; the arrow keys move between the radio buttons.
 inline constexpr int kKeyboardOrder[] = {
-    control_id::kInputPath,      control_id::kBrowseInput,   control_id::kDatabasePath,
-    control_id::kBrowseDatabase, control_id::kTitle,         control_id::kDescription,
-    control_id::kEightBits,      control_id::kFourBits,      control_id::kThreeBits,
-    control_id::kTwoBits,        control_id::kVoiceActivity, control_id::kOk,
-    control_id::kCancel,
+    control_id::kInputPath,    control_id::kBrowseInput,
+    control_id::kDatabasePath, control_id::kBrowseDatabase,
+    control_id::kTitle,        control_id::kDescription,
+    control_id::kEightBits,    control_id::kFourBits,
+    control_id::kThreeBits,    control_id::kTwoBits,
+    control_id::kBestQuality,  control_id::kVoiceActivity,
+    control_id::kOk,           control_id::kCancel,
 };
 
 /// A compression mode: the radio button that stands for it and the bits per sample it codes at.
@@ -131,6 +138,7 @@ struct FormFields {
     std::string description;                     ///< edit 1003, UTF-8
     int checkedModeId = control_id::kEightBits;  ///< the checked radio button, 0 for none
     bool voiceActivityDetection = false;         ///< check box 1006
+    bool bestQuality = false;                    ///< check box 1012: the search encoder
 };
 
 /// The settings of a run from the fields. Texts are taken as they are: the job reports empty or
@@ -166,13 +174,14 @@ struct RememberedChoices {
     std::string inputFolder;     ///< folder of the last input, UTF-8; empty for none
     std::string databaseFolder;  ///< folder of the last database, UTF-8; empty for none
     int bitsPerSample = 8;       ///< the last compression mode
+    bool bestQuality = false;    ///< the last state of "Best quality (slower)"
 
     bool operator==(const RememberedChoices&) const = default;
 };
 
 /// What to remember when the dialog closes with these fields: the folders of the two paths
 /// (absolute; a relative path is taken from the current folder), each kept from before when its
-/// field is empty, and the checked mode.
+/// field is empty, the checked mode and "Best quality (slower)".
 [[nodiscard]] RememberedChoices choicesToRemember(const RememberedChoices& before,
                                                   const FormFields& fields);
 

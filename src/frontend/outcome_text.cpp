@@ -36,6 +36,10 @@ std::string savedSummary(const ConversionSettings& settings, const ConversionOut
     const auto codec = static_cast<std::uint16_t>(codecForBits(settings.bitsPerSample));
     text += ", ";
     text += codecName(codec);
+    if (settings.adpcmCoding == AdpcmCoding::Search &&
+        codecForBits(settings.bitsPerSample) != CodecCode::Pcm8) {
+        text += " (search encoder)";
+    }
     if (settings.voiceActivityDetection) {
         text += " with voice activity detection";
     }

@@ -136,7 +136,8 @@ ConversionOutcome ConversionJob::run() {
     if (StageResult error = rate.start(input->sampleFrameCount(), input->sampleRate(), &threads)) {
         return failure(*error);
     }
-    FrameLoop frames(makeFrameCoder(codecBits(static_cast<std::uint16_t>(codec)), kFrameSamples),
+    FrameLoop frames(makeFrameCoder(codecBits(static_cast<std::uint16_t>(codec)), kFrameSamples,
+                                    settings_.adpcmCoding, settings_.searchPaths),
                      settings_.voiceActivityDetection);
     if (StageResult error = streamStages(blocks, rate, frames, database, stopToken(), overlap,
                                          partOf(converting, 0.0, kStreamShare))) {

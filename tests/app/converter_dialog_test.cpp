@@ -255,8 +255,9 @@ class ConverterDialogTest : public QObject {
         QCOMPARE(QApplication::focusWidget(), dialog.control(kFourBits));
         QVERIFY(button(dialog, kFourBits)->isChecked());
         QVERIFY(!button(dialog, kEightBits)->isChecked());
+        // "Best quality (slower)" takes the focus once an ADPCM mode is checked.
         dialog.control(kDescription)->setFocus();
-        tabThrough({kFourBits, kVoiceActivity});
+        tabThrough({kFourBits, kBestQuality, kVoiceActivity});
         // The arrows still lead from the check box into the group.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
         QCOMPARE(QApplication::focusWidget(), dialog.control(kFourBits));
@@ -287,7 +288,7 @@ class ConverterDialogTest : public QObject {
             }
         }
         texts << dialog.findChild<QGroupBox*>()->title();
-        QCOMPARE(texts.size(), 4 + 7 + 1);
+        QCOMPARE(texts.size(), 4 + 8 + 1);
         QSet<QKeySequence> letters;
         for (const QString& text : texts) {
             const QKeySequence letter = QKeySequence::mnemonic(text);
@@ -301,14 +302,11 @@ class ConverterDialogTest : public QObject {
             int focused;     // the control with the focus afterwards
             size_t browsed;  // file dialogs asked for so far
         } cases[] = {
-            {Qt::Key_I, kInputPath, 0},
-            {Qt::Key_D, kDatabasePath, 0},
-            {Qt::Key_T, kTitle, 0},
-            {Qt::Key_S, kDescription, 0},
+            {Qt::Key_I, kInputPath, 0},     {Qt::Key_D, kDatabasePath, 0},
+            {Qt::Key_T, kTitle, 0},         {Qt::Key_S, kDescription, 0},
             {Qt::Key_C, kEightBits, 0},  // the group box leads to the checked radio button
-            {Qt::Key_3, kThreeBits, 0},
-            {Qt::Key_C, kThreeBits, 0},
-            {Qt::Key_V, kVoiceActivity, 0},
+            {Qt::Key_3, kThreeBits, 0},     {Qt::Key_C, kThreeBits, 0},
+            {Qt::Key_Q, kBestQuality, 0},   {Qt::Key_V, kVoiceActivity, 0},
             {Qt::Key_B, kVoiceActivity, 1},  // a push button is pressed, the focus stays
             {Qt::Key_R, kVoiceActivity, 2},
         };
@@ -318,6 +316,7 @@ class ConverterDialogTest : public QObject {
             QTRY_COMPARE(QApplication::focusWidget()->property("controlId").toInt(), c.focused);
         }
         QVERIFY(button(dialog, kThreeBits)->isChecked());
+        QVERIFY(button(dialog, kBestQuality)->isChecked());
         QVERIFY(button(dialog, kVoiceActivity)->isChecked());
         QVERIFY(chooser_.filtersAsked[0].pattern.startsWith(QStringLiteral("*.wav")));
         QCOMPARE(chooser_.filtersAsked[1].pattern, QStringLiteral("*.pdb"));
@@ -350,7 +349,7 @@ class ConverterDialogTest : public QObject {
             QVERIFY2(!child->text(QAccessible::Description).isEmpty(), qPrintable(name));
             names.insert(name);
         }
-        QCOMPARE(focusable, 13);
+        QCOMPARE(focusable, 14);
         // Labels are read without their mnemonic marker.
         for (QLabel* label : dialog.findChildren<QLabel*>()) {
             QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
@@ -762,6 +761,39 @@ class ConverterDialogTest : public QObject {
                              "--description", "Corpus file sm_22050_s16.wav at 4 bits with VAD",
                              "--bits", "4", "--vad", "--force"}));
         QVERIFY(fileBytes(output) == reference);
+    }
+
+    // "Best quality (slower)" is off at first, can be changed for the ADPCM modes only, keeps its
+    // mark across 8 bits, and reaches the run: a database of the same size, other codes.
+    void bestQualityIsOfferedForAdpcmAndReachesTheRun() {
+        ConverterDialog dialog(presenter_, chooser_);
+        dialog.show();
+        QAbstractButton* best = button(dialog, kBestQuality);
+        QVERIFY(!best->isChecked());
+        QVERIFY(!best->isEnabled());  // 8 bits at the start
+        click(dialog, kFourBits);
+        QVERIFY(best->isEnabled());
+        click(dialog, kBestQuality);
+        QVERIFY(best->isChecked());
+        click(dialog, kEightBits);
+        QVERIFY(!best->isEnabled());
+        QVERIFY(best->isChecked());
+        click(dialog, kTwoBits);
+        QVERIFY(best->isEnabled());
+        QVERIFY(dialog.choicesToRemember().bestQuality);
+
+        const QString output = folder_->filePath(QStringLiteral("best.pdb"));
+        fillForCorpusFile(dialog, output);  // 4 bits with detection
+        QVERIFY(best->isChecked());
+        click(dialog, kOk);
+        QVERIFY(!best->isEnabled());  // locked with the rest while the job runs
+        waitForOutcome(dialog);
+        QCOMPARE(dialog.settings().adpcmCoding, AdpcmCoding::Search);
+        const std::vector<char> greedy = fileBytes(vector("sm_22050_s16.b4.vad.pdb"));
+        const std::vector<char> searched = fileBytes(output);
+        QCOMPARE(searched.size(), greedy.size());
+        QVERIFY(searched != greedy);
+        QVERIFY(presenter_.messages.front().detail.contains(QStringLiteral("(search encoder)")));
     }
 };
 

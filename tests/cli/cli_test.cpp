@@ -80,12 +80,47 @@ TEST(ZelvioCommand, ReportsFailuresWithTheJobsMessage) {
 TEST(ZelvioCommand, UsageErrorsExitWithTwo) {
     TempDirectory dir;
     dir.write("in.wav", shortWave(8000, 400));
-    for (const char* arguments : {"", "convert", "convert in.wav --bits 5", "convert in.wav --nope",
-                                  "transmogrify in.wav"}) {
+    for (const char* arguments :
+         {"", "convert", "convert in.wav --bits 5", "convert in.wav --nope", "transmogrify in.wav",
+          "convert in.wav --encoder best", "convert in.wav --encoder search=0",
+          "convert in.wav --encoder search=65", "convert in.wav --encoder search=",
+          "convert in.wav --encoder search=+4", "convert in.wav --encoder searching"}) {
         SCOPED_TRACE(arguments);
         EXPECT_EQ(zelvio(dir, arguments).status, 2);
     }
     EXPECT_FALSE(fs::exists(dir.path() / "in.pdb"));
+}
+
+// The search encoder keeps the database's size and says so in the summary; one path, or 8-bit
+// PCM, writes the greedy encoder's bytes.
+TEST(ZelvioCommand, TheSearchEncoderIsChosenByName) {
+    TempDirectory dir;
+    dir.write("in.wav", shortWave(8000, 8000));
+    const struct {
+        const char* options;
+        const char* summaryMode;
+        bool greedyBytes;
+    } cases[] = {
+        {"--bits 4 --encoder search", "4-bit ADPCM (search encoder), ", false},
+        {"--bits 2 --vad --encoder search=24",
+         "2-bit ADPCM (search encoder) with voice activity detection, ", false},
+        {"--bits 3 --encoder search=1", "3-bit ADPCM (search encoder), ", true},
+        {"--bits 8 --encoder search", "8-bit PCM, ", true},
+        {"--bits 4 --encoder greedy", "4-bit ADPCM, ", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const std::string options = c.options;
+        const std::string greedyOptions = options.substr(0, options.find(" --encoder"));
+        ASSERT_EQ(zelvio(dir, "convert in.wav -f -q -o greedy.pdb " + greedyOptions).status, 0);
+        const CommandRun run = zelvio(dir, "convert in.wav -f -o chosen.pdb " + options);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(c.summaryMode), std::string::npos) << run.out;
+        const Bytes greedy = readFileBytes(dir.path() / "greedy.pdb");
+        const Bytes chosen = readFileBytes(dir.path() / "chosen.pdb");
+        EXPECT_EQ(chosen.size(), greedy.size());
+        EXPECT_EQ(chosen == greedy, c.greedyBytes);
+    }
 }
 
 TEST(ZelvioCommand, HelpAndVersion) {
@@ -95,8 +130,8 @@ TEST(ZelvioCommand, HelpAndVersion) {
     EXPECT_NE(run.out.find("1.0.0.1"), std::string::npos);
     run = zelvio(dir, "convert --help");
     EXPECT_EQ(run.status, 0);
-    for (const char* option :
-         {"--output", "--title", "--description", "--bits", "--vad", "--force", "--quiet"}) {
+    for (const char* option : {"--output", "--title", "--description", "--bits", "--vad",
+                               "--encoder", "--force", "--quiet"}) {
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     }
 }

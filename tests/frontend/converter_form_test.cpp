@@ -30,6 +30,7 @@ TEST(ConverterForm, EveryTextShowsAsBeforeWithAMnemonicNoOtherControlUses) {
         {form_text::kThreeBits, "3 bit per sample"},
         {form_text::kTwoBits, "2 bit per sample"},
         {form_text::kVoiceActivity, "Voice Activity Detection"},
+        {form_text::kBestQuality, "Best quality (slower)"},
     };
     std::set<char> letters;
     for (const auto& c : cases) {
@@ -76,7 +77,7 @@ TEST(ConverterForm, EveryControlHasAUniqueAccessibleNameAndADescriptionAndAPlace
     const std::set<int> ordered(std::begin(kKeyboardOrder), std::end(kKeyboardOrder));
     EXPECT_EQ(ids, ordered);
     EXPECT_EQ(ordered.size(), std::size(kKeyboardOrder));  // each control once
-    EXPECT_EQ(ordered.size(), 13u);
+    EXPECT_EQ(ordered.size(), 14u);
 }
 
 TEST(ConverterForm, CheckedRadioButtonGivesTheBitsPerSample) {
@@ -119,6 +120,10 @@ TEST(ConverterForm, SettingsTakeTheFieldsAsTheyAreNonAsciiPathsIncluded) {
     EXPECT_EQ(settings.description, "");
     EXPECT_EQ(settings.bitsPerSample, 3);
     EXPECT_TRUE(settings.voiceActivityDetection);
+    EXPECT_EQ(settings.adpcmCoding, AdpcmCoding::Greedy);  // unless asked for
+    fields.bestQuality = true;
+    EXPECT_EQ(settingsFromFields(fields).adpcmCoding, AdpcmCoding::Search);
+    EXPECT_EQ(settingsFromFields(fields).searchPaths, 0);  // the search's default width
 }
 
 TEST(ConverterForm, SuggestedDatabaseIsTheInputWithPdbBesideIt) {
@@ -185,13 +190,18 @@ TEST(ConverterForm, RemembersTheFoldersOfTheFieldsAndTheMode) {
          {utf8FromPath(current), "/old/out", 3}},  // relative: from the current folder
         {"/rec/", "/db/x", 0, {"/rec", "/db", 2}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.input);
-        FormFields fields;
-        fields.inputPath = c.input;
-        fields.databasePath = c.database;
-        fields.checkedModeId = c.modeId;
-        EXPECT_EQ(choicesToRemember(before, fields), c.after);
+    for (const bool bestQuality : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.input);
+            FormFields fields;
+            fields.inputPath = c.input;
+            fields.databasePath = c.database;
+            fields.checkedModeId = c.modeId;
+            fields.bestQuality = bestQuality;
+            RememberedChoices after = c.after;
+            after.bestQuality = bestQuality;
+            EXPECT_EQ(choicesToRemember(before, fields), after);
+        }
     }
 }
 
