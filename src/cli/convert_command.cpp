@@ -14,6 +14,7 @@
 #include "cli/standard_streams.h"
 #include "cli/terminal.h"
 #include "frontend/outcome_text.h"
+#include "io/path_text.h"
 #include "io/scratch_file.h"
 #include "job/conversion_job.h"
 #include "pdb/byte_sink.h"
@@ -107,13 +108,10 @@ int runConvert(const ConvertOptions& options) {
     settings.threads = options.threads;
     settings.stop = &stopBySignal;
 
-    if (!toStandardOutput) {
-        if (const std::string problem = overwriteProblem(settings.databasePath, options.force);
-            !problem.empty()) {
-            printError(problem);
-            return kExitFailure;
-        }
-    }
+    // The job opens the input before it judges the output, so that the first message names the
+    // first real problem; without --force it never replaces a file, not even one that appears at
+    // the output's path while it runs.
+    settings.replaceExisting = options.force;
     ScratchFile spooled;  // standard input, removed on every way out
     if (fromStandardInput) {
         if (std::string error; !spoolStandardInput(spooled, error)) {
@@ -143,6 +141,10 @@ int runConvert(const ConvertOptions& options) {
         }
         return 128 + (stopSignal != 0 ? static_cast<int>(stopSignal) : SIGINT);
     }
+    if (outcome.targetExists) {
+        printError(existsAlreadyText(settings.databasePath));
+        return kExitFailure;
+    }
     if (outcome.failed()) {
         printError(outcome.detail.empty() ? outcome.message
                                           : outcome.message + " (" + outcome.detail + ")");
@@ -163,11 +165,14 @@ int runConvert(const ConvertOptions& options) {
             // With the database on standard output, the summary goes with the messages.
             ConversionSettings named = settings;
             named.databasePath = "standard output";
-            std::fprintf(stderr, "%s\n",
-                         savedSummary(named, outcome, image.bytes().size()).c_str());
+            std::fprintf(
+                stderr, "%s\n",
+                terminalSafeText(savedSummary(named, outcome, image.bytes().size())).c_str());
         } else {
-            std::printf("%s\n",
-                        savedSummary(settings, outcome, fileSize(settings.databasePath)).c_str());
+            std::printf(
+                "%s\n",
+                terminalSafeText(savedSummary(settings, outcome, fileSize(settings.databasePath)))
+                    .c_str());
         }
     }
     return outcome.kind == OutcomeKind::Success ? kExitSuccess : kExitDatabaseFull;
