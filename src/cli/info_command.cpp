@@ -115,10 +115,10 @@ void printText(const std::string& path, const DatabaseReader& reader) {
     const auto dateOrNone = [](std::uint32_t seconds) {
         return seconds == 0 ? std::string("none") : palmDate(seconds);
     };
-    std::printf("File:          %s (%" PRIu64 " bytes%s)\n", terminalSafeText(path).c_str(), reader.fileSize(),
+    std::printf("File:          %s (%" PRIu64 " bytes%s)\n", terminalSafeText(path).c_str(),
+                reader.fileSize(),
                 reader.hasFiller() ? ", 2 filler bytes after the record list" : "");
-    std::printf("Name:          %s\n",
-                terminalSafeText(handheldTextToUtf8(reader.name())).c_str());
+    std::printf("Name:          %s\n", terminalSafeText(handheldTextToUtf8(reader.name())).c_str());
     std::printf("Type/creator:  %s/%s\n", terminalSafeText(fourChars(header.type)).c_str(),
                 terminalSafeText(fourChars(header.creator)).c_str());
     std::printf("Created:       %s\n", dateOrNone(header.creationDate).c_str());

@@ -78,8 +78,7 @@ std::FILE* createPrivateFile(const fs::path& path, bool readable, std::error_cod
     return stream;
 #else
     const int flags = O_CREAT | O_EXCL | O_CLOEXEC | (readable ? O_RDWR : O_WRONLY);
-    return streamOf(::open(path.c_str(), flags, S_IRUSR | S_IWUSR), readable ? "w+b" : "wb",
-                    error);
+    return streamOf(::open(path.c_str(), flags, S_IRUSR | S_IWUSR), readable ? "w+b" : "wb", error);
 #endif
 }
 
@@ -224,8 +223,7 @@ bool entryExists(const fs::path& path) {
     std::error_code error;
     const fs::file_status status = fs::symlink_status(path, error);
     if (error) {
-        return error != std::errc::no_such_file_or_directory &&
-               error != std::errc::not_a_directory;
+        return error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory;
     }
     return status.type() != fs::file_type::not_found;
 }

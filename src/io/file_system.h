@@ -54,8 +54,7 @@ namespace zelvio {
 /// from). Where the file system has neither, it checks and renames, which leaves a short window.
 /// When something stands at to, error is std::errc::file_exists and nothing changes.
 [[nodiscard]] bool publishWithoutReplacing(const std::filesystem::path& from,
-                                           const std::filesystem::path& to,
-                                           std::error_code& error);
+                                           const std::filesystem::path& to, std::error_code& error);
 
 /// True when something stands at path, a symbolic link counting as itself (a link pointing at
 /// nothing exists). Errors other than "not found" count as existing, so that a check never lets a

@@ -29,8 +29,8 @@ bool ScratchFile::create(const char* tag) {
     file_ = createUniqueFile(folder, "zelvio-", suffix, UniqueFileMode::ReadWriteTemporary, path,
                              error);
     if (file_ == nullptr) {
-        errorText_ = "cannot create a scratch file in " + quotedPath(folder) + ": " +
-                     reasonText(error);
+        errorText_ =
+            "cannot create a scratch file in " + quotedPath(folder) + ": " + reasonText(error);
         return false;
     }
 #ifdef _WIN32

@@ -41,7 +41,8 @@ std::FILE* openExclusive(const std::filesystem::path& path, UniqueFileMode mode,
         // "D": the system deletes the file when its last handle closes.
         errno = 0;
         std::FILE* file = _wfopen(path.c_str(), L"w+bxD");
-        error = file != nullptr ? std::error_code() : std::error_code(errno, std::generic_category());
+        error =
+            file != nullptr ? std::error_code() : std::error_code(errno, std::generic_category());
         return file;
     }
 #endif
