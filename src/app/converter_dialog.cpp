@@ -169,8 +169,8 @@ ConverterDialog::ConverterDialog(MessagePresenter& presenter, FileChooser& choos
 
 ConverterDialog::~ConverterDialog() {
     if (worker_ != nullptr) {
-        // The job cannot be stopped part-way; the dialog waits for it rather than leave it
-        // writing into a destroyed object.
+        // The job is stopped and waited for rather than left writing into a destroyed object.
+        stop_.request();
         worker_->wait();
         delete worker_;
         QApplication::restoreOverrideCursor();
@@ -516,6 +516,8 @@ void ConverterDialog::setControlsEnabled(bool enabled) {
 
 void ConverterDialog::lockForConversion() {
     setControlsEnabled(false);
+    // Cancel stays: it stops the conversion.
+    control(control_id::kCancel)->setEnabled(true);
     progress_->show();
 }
 
@@ -524,6 +526,9 @@ void ConverterDialog::startConversion() {
         return;
     }
     settings_ = settingsFromFields(fields());
+    stop_.reset();
+    stopping_ = false;
+    settings_.stop = &stop_;
     lockForConversion();
     showProgress(0.0, ConversionStage::Reading, std::chrono::milliseconds(0));
     QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -574,6 +579,14 @@ void ConverterDialog::showConversionPreview(double fraction, ConversionStage sta
 
 void ConverterDialog::finishConversion() {
     worker_->wait();
+    if (outcome_.kind == OutcomeKind::Cancelled) {
+        // Stopped on request: nothing was written, and there is nothing to tell.
+        QApplication::restoreOverrideCursor();
+        delete worker_;
+        worker_ = nullptr;
+        QDialog::reject();
+        return;
+    }
     if (!outcome_.failed()) {  // a failed run's bar stays where it stopped
         showProgress(1.0, ConversionStage::Saving, std::chrono::milliseconds(runTime_.elapsed()));
     }
@@ -589,12 +602,27 @@ void ConverterDialog::finishConversion() {
 void ConverterDialog::reject() {
     if (worker_ == nullptr) {
         QDialog::reject();
+        return;
     }
+    stopConversion();
+}
+
+void ConverterDialog::stopConversion() {
+    stopping_ = true;
+    stop_.request();
+    progress_->setFormat(QStringLiteral("Stopping..."));
 }
 
 void ConverterDialog::closeEvent(QCloseEvent* event) {
     if (worker_ != nullptr) {
+        // Closing the window abandons the conversion: ask first; the window closes once the run
+        // has stopped.
         event->ignore();
+        if (!stopping_ &&
+            presenter_->confirm(QStringLiteral("A conversion is running. Stop it and close?"),
+                                QStringLiteral("Zelvio Converter"))) {
+            stopConversion();
+        }
         return;
     }
     QDialog::closeEvent(event);

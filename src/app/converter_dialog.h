@@ -3,9 +3,11 @@
 //
 // OK (or Enter) reads the controls into ConversionSettings and runs the ConversionJob on a worker
 // thread while the dialog shows its progress (percentage, stage, time left) with the controls
-// disabled; the outcome is then shown through the MessagePresenter, its detail the summary
-// `zelvio convert` prints, and the dialog closes as accepted. Cancel, Escape and the close box
-// close it as rejected before a run; during a run they are ignored.
+// disabled but Cancel; the outcome is then shown through the MessagePresenter, its detail the
+// summary `zelvio convert` prints, and the dialog closes as accepted. Cancel, Escape and the
+// close box close it as rejected before a run. During a run Cancel and Escape stop it through
+// the job's StopToken (within a block of input; nothing is written), and the close box asks
+// first; the dialog closes as rejected once the run has stopped.
 //
 // What the fields mean, the suggested database name, the progress text and the outcome's message
 // come from frontend/; this class draws the controls and wires them.
@@ -113,8 +115,11 @@ class ConverterDialog : public QDialog {
     /// conversion runs.
     void startConversion();
 
-    /// Cancel, Escape and the close box: close as rejected, unless a conversion runs.
+    /// Cancel and Escape: close as rejected; while a conversion runs, stop it instead (within a
+    /// block of input: nothing is written), and close once it has stopped.
     void reject() override;
+    /// True after Cancel (or a confirmed close) asked the running conversion to stop.
+    bool isStopping() const { return stopping_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -139,6 +144,7 @@ class ConverterDialog : public QDialog {
     void offerBestQualityForAdpcm();
     void suggestDatabasePath();
     void finishConversion();
+    void stopConversion();
 
     std::unique_ptr<MessagePresenter> ownPresenter_;
     std::unique_ptr<FileChooser> ownChooser_;
@@ -150,6 +156,8 @@ class ConverterDialog : public QDialog {
     DatabaseNameSuggester suggester_;
     ConversionOutcome outcome_;  // written by the worker, read once it has finished
     QThread* worker_ = nullptr;
+    StopToken stop_;         // the running conversion's: Cancel requests it
+    bool stopping_ = false;  // a stop was requested; the dialog closes once the run ends
     QElapsedTimer runTime_;
     // The last report passed on by the worker: permille x 4 + stage, -1 before the first.
     std::atomic<int> reportedState_{-1};

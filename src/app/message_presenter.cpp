@@ -34,4 +34,9 @@ void MessageBoxPresenter::show(const QString& text, const QString& caption, Outc
     makeMessageBox(text, caption, icon, detail, parent_)->exec();
 }
 
+bool MessageBoxPresenter::confirm(const QString& question, const QString& caption) {
+    return QMessageBox::question(parent_, caption, question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 }  // namespace zelvio

@@ -21,6 +21,13 @@ class MessagePresenter {
     /// smaller text. Blocks until the message is dismissed.
     virtual void show(const QString& text, const QString& caption, OutcomeIcon icon,
                       const QString& detail) = 0;
+    /// Asks a yes-or-no question under caption and returns true for yes. Blocks until answered.
+    /// Without a way to ask, the answer is yes.
+    virtual bool confirm(const QString& question, const QString& caption) {
+        (void)question;
+        (void)caption;
+        return true;
+    }
 };
 
 /// Shows messages as modal QMessageBoxes owned by a parent window.
@@ -31,6 +38,7 @@ class MessageBoxPresenter final : public MessagePresenter {
 
     void show(const QString& text, const QString& caption, OutcomeIcon icon,
               const QString& detail) override;
+    bool confirm(const QString& question, const QString& caption) override;
 
   private:
     QWidget* parent_;

@@ -4,7 +4,6 @@
 // the database to standard output once it is complete.
 // SIGINT and SIGTERM stop a running conversion cleanly: nothing is written, no temporary file is
 // left, and the command exits with 128 + the signal's number (130, 143).
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -13,9 +12,11 @@
 
 #include "cli/commands.h"
 #include "cli/standard_streams.h"
+#include "cli/stop_signals.h"
 #include "cli/terminal.h"
 #include "coding/search_encoder.h"
 #include "frontend/outcome_text.h"
+#include "io/path_text.h"
 #include "io/scratch_file.h"
 #include "job/conversion_job.h"
 #include "pdb/byte_sink.h"
@@ -66,36 +67,6 @@ bool parseEncoder(const std::string& text, AdpcmCoding& coding, int& paths) {
 /// What names standard input in messages.
 constexpr const char* kStandardInputName = "standard input";
 
-/// The running conversion's stop token, and the signal that asked it to stop (0: none). The
-/// handler only stores: into the token's lock-free flag and a sig_atomic_t.
-StopToken stopBySignal;
-volatile std::sig_atomic_t stopSignal = 0;
-
-extern "C" void onStopSignal(int signal) {
-    stopSignal = signal;
-    stopBySignal.request();
-}
-
-/// While it lives, SIGINT and SIGTERM stop the conversion instead of ending the process; the
-/// handlers found before are put back after.
-class StopOnSignals {
-  public:
-    StopOnSignals()
-        : previousInterrupt_(std::signal(SIGINT, onStopSignal)),
-          previousTerminate_(std::signal(SIGTERM, onStopSignal)) {}
-    ~StopOnSignals() {
-        std::signal(SIGINT, previousInterrupt_ == SIG_ERR ? SIG_DFL : previousInterrupt_);
-        std::signal(SIGTERM, previousTerminate_ == SIG_ERR ? SIG_DFL : previousTerminate_);
-    }
-    StopOnSignals(const StopOnSignals&) = delete;
-    StopOnSignals& operator=(const StopOnSignals&) = delete;
-
-  private:
-    using Handler = void (*)(int);
-    Handler previousInterrupt_;
-    Handler previousTerminate_;
-};
-
 int runConvert(const ConvertOptions& options) {
     const bool fromStandardInput = options.input == kStandardStreamArgument;
     const bool toStandardOutput = options.output == kStandardStreamArgument;
@@ -135,15 +106,12 @@ int runConvert(const ConvertOptions& options) {
     settings.voiceActivityDetection = options.vad;
     parseEncoder(options.encoder, settings.adpcmCoding, settings.searchPaths);  // checked by CLI11
     settings.threads = options.threads;
-    settings.stop = &stopBySignal;
+    settings.stop = &signalStopToken();
 
-    if (!toStandardOutput) {
-        if (const std::string problem = overwriteProblem(settings.databasePath, options.force);
-            !problem.empty()) {
-            printError(problem);
-            return kExitFailure;
-        }
-    }
+    // The job opens the input before it judges the output, so that the first message names the
+    // first real problem; without --force it never replaces a file, not even one that appears at
+    // the output's path while it runs.
+    settings.replaceExisting = options.force;
     ScratchFile spooled;  // standard input, removed on every way out
     if (fromStandardInput) {
         if (std::string error; !spoolStandardInput(spooled, error)) {
@@ -171,7 +139,11 @@ int runConvert(const ConvertOptions& options) {
         if (!options.quiet) {
             printError(outcome.message);
         }
-        return 128 + (stopSignal != 0 ? static_cast<int>(stopSignal) : SIGINT);
+        return stoppedExitStatus();
+    }
+    if (outcome.targetExists) {
+        printError(existsAlreadyText(settings.databasePath));
+        return kExitFailure;
     }
     if (outcome.failed()) {
         printError(outcome.detail.empty() ? outcome.message
@@ -193,11 +165,13 @@ int runConvert(const ConvertOptions& options) {
             // With the database on standard output, the summary goes with the messages.
             ConversionSettings named = settings;
             named.databasePath = "standard output";
-            std::fprintf(stderr, "%s\n",
-                         savedSummary(named, outcome, image.bytes().size()).c_str());
+            std::fprintf(
+                stderr, "%s\n",
+                terminalSafeText(savedSummary(named, outcome, image.bytes().size())).c_str());
         } else {
-            std::printf("%s\n",
-                        savedSummary(settings, outcome, fileSize(settings.databasePath)).c_str());
+            std::printf("%s\n", terminalSafeText(savedSummary(settings, outcome,
+                                                              fileSize(settings.databasePath)))
+                                    .c_str());
         }
     }
     return outcome.kind == OutcomeKind::Success ? kExitSuccess : kExitDatabaseFull;

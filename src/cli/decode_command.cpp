@@ -1,5 +1,7 @@
 // zelvio decode FILE.pdb [-o OUT.wav] [--comfort-noise] [-f] [-q]
-// -o - writes the WAVE file to standard output once it is complete.
+// -o - writes the WAVE file to standard output once it is complete. A file longer than a plain
+// WAVE file's 4 GiB is written as RF64. SIGINT and SIGTERM stop the decoding cleanly: the
+// unfinished file is removed and the command exits with 130 or 143.
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -7,7 +9,9 @@
 
 #include "cli/commands.h"
 #include "cli/standard_streams.h"
+#include "cli/stop_signals.h"
 #include "cli/terminal.h"
+#include "io/path_text.h"
 #include "io/scratch_file.h"
 #include "job/conversion_job.h"
 #include "pdb/database_reader.h"
@@ -42,7 +46,8 @@ int runDecode(const DecodeCommandOptions& options) {
                                              ? std::filesystem::path()
                                              : outputPathFor(options.output, options.input, ".wav");
     if (!toStandardOutput) {
-        if (const std::string problem = overwriteProblem(output, options.force); !problem.empty()) {
+        if (const std::string problem = overwriteProblem(output, options.force, options.input);
+            !problem.empty()) {
             printError(problem);
             return kExitFailure;
         }
@@ -51,20 +56,34 @@ int runDecode(const DecodeCommandOptions& options) {
     // For standard output the file is made in a private scratch file and copied out whole.
     ScratchFile scratch;
     if (toStandardOutput && !scratch.create("decode")) {
-        printError("cannot create a scratch file for the WAVE file");
-        return kExitFailure;
-    }
-    WaveWriter writer;
-    const std::uint32_t rate = reader.streamFormat().sampleRate;
-    if ((toStandardOutput ? writer.open(scratch.stream(), rate) : writer.open(output, rate)) !=
-        kWaveOk) {
-        printError(std::string(writer.errorText()));
+        printError(scratch.errorText() + " (for the WAVE file)");
         return kExitFailure;
     }
     DatabaseDecoder decoder(reader, DecodeOptions{.comfortNoise = options.comfortNoise});
+    // The length is known before the first sample: past what a plain WAVE file's 32-bit sizes
+    // state, the file is written as RF64 from the start.
+    const WaveLayout layout = WaveWriter::layoutFor(decoder.frameCount() * kFrameSamples);
+    WaveWriter writer;
+    writer.setReplaceExisting(options.force);
+    const std::uint32_t rate = reader.streamFormat().sampleRate;
+    if ((toStandardOutput ? writer.open(scratch.stream(), rate, layout)
+                          : writer.open(output, rate, layout)) != kWaveOk) {
+        printError(std::string(writer.errorText()));
+        return kExitFailure;
+    }
+    // From here on Ctrl-C and SIGTERM stop the decoding; the unfinished file goes with the writer.
+    const StopOnSignals stopOnSignals;
+    const StopToken& stop = signalStopToken();
     ProgressBar progress("decoding", !options.quiet);
     std::array<std::int16_t, kFrameSamples> frame{};
     while (decoder.nextFrame(frame.data())) {
+        if (stop.requested()) {
+            progress.finish();
+            if (!options.quiet) {
+                printError("decoding stopped; nothing was written");
+            }
+            return stoppedExitStatus();
+        }
         if (writer.writeSamples(frame.data(), frame.size()) != kWaveOk) {
             progress.finish();
             printError(std::string(writer.errorText()));
@@ -76,8 +95,15 @@ int runDecode(const DecodeCommandOptions& options) {
         }
     }
     progress.finish();
+    if (stop.requested()) {
+        if (!options.quiet) {
+            printError("decoding stopped; nothing was written");
+        }
+        return stoppedExitStatus();
+    }
     if (writer.close() != kWaveOk) {
-        printError(std::string(writer.errorText()));
+        printError(writer.targetExisted() ? existsAlreadyText(output)
+                                          : std::string(writer.errorText()));
         return kExitFailure;
     }
     if (toStandardOutput &&
@@ -89,7 +115,7 @@ int runDecode(const DecodeCommandOptions& options) {
         // With the WAVE file on standard output, the summary goes with the messages.
         std::fprintf(
             toStandardOutput ? stderr : stdout, "%s: %llu Frames (%s) of %s, %u Hz mono 16-bit%s\n",
-            toStandardOutput ? "standard output" : output.string().c_str(),
+            toStandardOutput ? "standard output" : terminalSafeText(output.string()).c_str(),
             static_cast<unsigned long long>(decoder.framesDecoded()),
             formatMinutesSeconds(static_cast<std::int64_t>(reader.totalDurationMs())).c_str(),
             std::string(codecName(reader.streamFormat().codec)).c_str(),

@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/terminal.h"
+#include "io/path_text.h"
 #include "job/stages.h"
 #include "pdb/database_reader.h"
 #include "pdb/file_blocks.h"
@@ -72,6 +73,12 @@ std::string jsonString(std::string_view text) {
         const char c = text.front();
         if (!sequence.codePoint) {
             out += "\\uFFFD";
+        } else if (*sequence.codePoint >= 0x7F && *sequence.codePoint <= 0x9F) {
+            // DEL and the C1 controls are valid in JSON, but a terminal acts on them.
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X",
+                          static_cast<unsigned>(*sequence.codePoint));
+            out += escaped;
         } else if (sequence.length > 1) {
             out += text.substr(0, sequence.length);
         } else if (c == '"') {
@@ -108,18 +115,20 @@ void printText(const std::string& path, const DatabaseReader& reader) {
     const auto dateOrNone = [](std::uint32_t seconds) {
         return seconds == 0 ? std::string("none") : palmDate(seconds);
     };
-    std::printf("File:          %s (%" PRIu64 " bytes%s)\n", path.c_str(), reader.fileSize(),
+    std::printf("File:          %s (%" PRIu64 " bytes%s)\n", terminalSafeText(path).c_str(),
+                reader.fileSize(),
                 reader.hasFiller() ? ", 2 filler bytes after the record list" : "");
-    std::printf("Name:          %s\n", handheldTextToUtf8(reader.name()).c_str());
-    std::printf("Type/creator:  %s/%s\n", fourChars(header.type).c_str(),
-                fourChars(header.creator).c_str());
+    std::printf("Name:          %s\n", terminalSafeText(handheldTextToUtf8(reader.name())).c_str());
+    std::printf("Type/creator:  %s/%s\n", terminalSafeText(fourChars(header.type)).c_str(),
+                terminalSafeText(fourChars(header.creator)).c_str());
     std::printf("Created:       %s\n", dateOrNone(header.creationDate).c_str());
     std::printf("Modified:      %s\n", dateOrNone(header.modificationDate).c_str());
     std::printf("Backed up:     %s\n", dateOrNone(header.lastBackupDate).c_str());
     std::printf("Records:       %u (1 information record, %zu stream record%s)\n",
                 static_cast<unsigned>(header.numRecords), streamRecords,
                 streamRecords == 1 ? "" : "s");
-    std::printf("Description:   %s\n", handheldTextToUtf8(reader.description()).c_str());
+    std::printf("Description:   %s\n",
+                terminalSafeText(handheldTextToUtf8(reader.description())).c_str());
     std::printf("Stream:        %s (codec %u), %u Hz, %s, %u samples per Frame (%u ms)\n",
                 std::string(codecName(format.codec)).c_str(), static_cast<unsigned>(format.codec),
                 static_cast<unsigned>(format.sampleRate), format.channels == 1 ? "mono" : "stereo",
@@ -217,10 +226,10 @@ void printAudioText(const std::string& path, AudioSource& input) {
     const std::int64_t count = input.sampleFrameCount();
     const RunSize size = runSize(count, input.sampleRate());
     const auto lengthMs = static_cast<std::uint64_t>(count * 1000 / input.sampleRate());
-    std::printf("File:          %s\n", path.c_str());
-    std::printf("Format:        %s\n", input.formatDescription().c_str());
+    std::printf("File:          %s\n", terminalSafeText(path).c_str());
+    std::printf("Format:        %s\n", terminalSafeText(input.formatDescription()).c_str());
     if (const std::string notice = input.notice(); !notice.empty()) {
-        std::printf("Note:          %s\n", notice.c_str());
+        std::printf("Note:          %s\n", terminalSafeText(notice).c_str());
     }
     std::printf("Sample rate:   %u Hz\n", static_cast<unsigned>(input.sampleRate()));
     std::printf("Channels:      %u (%s)\n", static_cast<unsigned>(input.channels()),

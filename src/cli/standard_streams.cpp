@@ -2,6 +2,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+
+#include <system_error>
 #include <vector>
 
 #ifdef _WIN32
@@ -35,16 +39,21 @@ bool standardOutputIsTerminal() {
 
 bool spoolStandardInput(ScratchFile& scratch, std::string& error) {
     if (!scratch.create("stdin")) {
-        error = "cannot create a scratch file for standard input";
+        error = scratch.errorText() + " (for standard input)";
         return false;
     }
+    const auto writeFailed = [&error] {
+        error = "cannot write the scratch file for standard input: " +
+                std::generic_category().message(errno != 0 ? errno : EIO);
+        return false;
+    };
     makeBinary(stdin);
     std::vector<std::uint8_t> block(kCopyBytes);
     for (;;) {
         const std::size_t got = std::fread(block.data(), 1, block.size(), stdin);
+        errno = 0;
         if (got > 0 && std::fwrite(block.data(), 1, got, scratch.stream()) != got) {
-            error = "cannot write a scratch file for standard input";
-            return false;
+            return writeFailed();
         }
         if (got < block.size()) {
             break;
@@ -54,9 +63,9 @@ bool spoolStandardInput(ScratchFile& scratch, std::string& error) {
         error = "cannot read standard input";
         return false;
     }
+    errno = 0;
     if (!scratch.rewindForReading()) {
-        error = "cannot write a scratch file for standard input";
-        return false;
+        return writeFailed();
     }
     return true;
 }

@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <system_error>
 
+#include "io/file_system.h"
 #include "io/path_text.h"
 
 namespace zelvio::cli {
 
 void printError(std::string_view message) {
-    std::fprintf(stderr, "zelvio: %.*s\n", static_cast<int>(message.size()), message.data());
+    const std::string safe = terminalSafeText(message);
+    std::fprintf(stderr, "zelvio: %s\n", safe.c_str());
 }
 
 ProgressBar::ProgressBar(std::string label, bool enabled)
@@ -58,10 +60,21 @@ std::filesystem::path outputPathFor(const std::filesystem::path& given,
     return output;
 }
 
-std::string overwriteProblem(const std::filesystem::path& output, bool force) {
+std::string existsAlreadyText(const std::filesystem::path& output) {
+    return quotedPath(output) + " exists already (use --force to overwrite it)";
+}
+
+std::string overwriteProblem(const std::filesystem::path& output, bool force,
+                             const std::filesystem::path& input) {
     std::error_code error;
-    if (!force && std::filesystem::exists(output, error)) {
-        return quotedPath(output) + " exists already (use --force to overwrite it)";
+    if (std::filesystem::is_directory(output, error)) {
+        return quotedPath(output) + " is a folder";
+    }
+    if (!input.empty() && sameFile(output, input)) {
+        return quotedPath(output) + " is the input file itself";
+    }
+    if (!force && entryExists(output)) {
+        return existsAlreadyText(output);
     }
     return {};
 }

@@ -8,7 +8,8 @@
 
 namespace zelvio::cli {
 
-/// Prints "zelvio: <message>" on standard error.
+/// Prints "zelvio: <message>" on standard error, control characters and bytes that are not UTF-8
+/// written out as \xNN (terminalSafeText), since messages carry names and texts from files.
 void printError(std::string_view message);
 
 /// A one-line progress bar on standard error. It draws only when standard error is a terminal
@@ -34,7 +35,13 @@ std::filesystem::path outputPathFor(const std::filesystem::path& given,
                                     const std::filesystem::path& input, std::string_view extension);
 
 /// Refuses to overwrite an existing file without --force: returns the message to print, or an
-/// empty string when writing may go ahead.
-std::string overwriteProblem(const std::filesystem::path& output, bool force);
+/// empty string when writing may go ahead. A symbolic link counts as itself, so a link pointing
+/// at nothing exists too; a folder is refused with or without --force, and so is the input file
+/// itself (input, through any path or link; may be empty).
+std::string overwriteProblem(const std::filesystem::path& output, bool force,
+                             const std::filesystem::path& input = {});
+
+/// "\"OUTPUT\" exists already (use --force to overwrite it)".
+std::string existsAlreadyText(const std::filesystem::path& output);
 
 }  // namespace zelvio::cli

@@ -64,6 +64,10 @@ OutcomeMessage outcomeMessage(const ConversionSettings& settings,
     OutcomeMessage message{outcome.message, outcome.caption, outcome.icon, outcome.detail};
     if (!outcome.failed()) {
         message.detail = savedSummary(settings, outcome, fileSize(settings.databasePath));
+        if (!outcome.inputNotice.empty()) {
+            // What the user should know about the input (a recording cut short, which track).
+            message.detail += "\nNote: " + outcome.inputNotice;
+        }
     }
     return message;
 }

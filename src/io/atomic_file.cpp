@@ -1,10 +1,14 @@
 #include "io/atomic_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <system_error>
 #include <utility>
 
+#include "io/fault_injection.h"
+#include "io/file_system.h"
+#include "io/path_text.h"
 #include "io/unique_file.h"
 
 namespace zelvio {
@@ -22,17 +26,32 @@ AtomicFile::~AtomicFile() {
     discard();
 }
 
+void AtomicFile::noteError(std::error_code error, std::string text) {
+    error_ = error;
+    errorText_ = std::move(text);
+    if (error_) {
+        errorText_ += ": ";
+        errorText_ += reasonText(error_);
+    }
+}
+
 bool AtomicFile::open() {
     discard();
     failed_ = false;
+    error_.clear();
+    errorText_.clear();
     // The temporary name is the target's name (cut when long) behind a dot, then a unique
     // suffix; the name is kept in the path's own encoding throughout.
     const std::filesystem::path name = target_.filename();
     std::filesystem::path prefix = ".";
     prefix += name.native().substr(0, std::min(name.native().size(), kKeptNameUnits));
     prefix += ".";
+    std::error_code error;
     file_ = createUniqueFile(target_.parent_path(), prefix, ".tmp", UniqueFileMode::Write,
-                             temporaryPath_);
+                             temporaryPath_, error);
+    if (file_ == nullptr) {
+        noteError(error, "cannot create " + quotedPath(target_));
+    }
     return file_ != nullptr;
 }
 
@@ -42,6 +61,9 @@ bool AtomicFile::write(const std::uint8_t* bytes, std::size_t count) {
     }
     if (count > 0 && !writeBytes(file_, bytes, count)) {
         failed_ = true;
+        if (errorText_.empty()) {
+            noteError(error_, "cannot write " + quotedPath(target_));
+        }
     }
     return !failed_;
 }
@@ -54,11 +76,15 @@ bool AtomicFile::writeAt(std::uint64_t offset, const std::uint8_t* bytes, std::s
     if (offset > static_cast<std::uint64_t>(LONG_MAX) ||
         std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) {
         failed_ = true;
+        noteError(std::error_code(errno != 0 ? errno : EIO, std::generic_category()),
+                  "cannot write " + quotedPath(target_));
         return false;
     }
     const bool written = write(bytes, count);
-    if (std::fseek(file_, 0, SEEK_END) != 0) {
+    if (std::fseek(file_, 0, SEEK_END) != 0 && !failed_) {
         failed_ = true;
+        noteError(std::error_code(errno != 0 ? errno : EIO, std::generic_category()),
+                  "cannot write " + quotedPath(target_));
     }
     return written && !failed_;
 }
@@ -67,13 +93,45 @@ bool AtomicFile::commit() {
     if (file_ == nullptr) {
         return false;
     }
+    if (!failed_) {
+        // A replaced file's permissions, or the umask's default; the file stays private until
+        // it is complete and moved into place.
+        std::error_code error;
+        if (!takePermissionsOf(file_, target_, error)) {
+            failed_ = true;
+            noteError(error, "cannot set the permissions of " + quotedPath(target_));
+        }
+    }
     std::FILE* file = std::exchange(file_, nullptr);
-    const bool closed = closeFile(file);
-    if (failed_ || !closed || !replaceFile(temporaryPath_, target_)) {
+    if (failed_) {
+        (void)closeFile(file);
+        discard();
+        return false;
+    }
+    error_.clear();
+    if (!closeFile(file)) {
+        if (errorText_.empty()) {
+            noteError(error_, "cannot write " + quotedPath(target_));
+        }
+        discard();
+        return false;
+    }
+    error_.clear();
+    if (!replaceFile(temporaryPath_, target_)) {
+        if (error_ == std::errc::file_exists) {
+            noteError({}, quotedPath(target_) + " exists already");
+            error_ = std::make_error_code(std::errc::file_exists);
+        } else if (errorText_.empty()) {
+            noteError(error_, "cannot put the new file in place as " + quotedPath(target_));
+        }
         discard();
         return false;
     }
     temporaryPath_.clear();
+    // The new name is on storage once the folder is; the file is in place either way, so a
+    // folder that cannot be synced does not undo the save.
+    std::error_code ignored;
+    (void)syncFolder(target_.parent_path(), ignored);
     return true;
 }
 
@@ -89,19 +147,33 @@ void AtomicFile::discard() {
 }
 
 bool AtomicFile::writeBytes(std::FILE* file, const std::uint8_t* bytes, std::size_t count) {
-    return std::fwrite(bytes, 1, count, file) == count;
+    if (injectedFault(FileOperation::Write, error_)) {
+        return false;
+    }
+    errno = 0;
+    if (std::fwrite(bytes, 1, count, file) != count) {
+        error_ = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+        return false;
+    }
+    return true;
 }
 
 bool AtomicFile::closeFile(std::FILE* file) {
-    const bool flushed = std::fflush(file) == 0;
+    std::error_code error;
+    const bool synced = syncStream(file, error);
+    errno = 0;
     const bool closed = std::fclose(file) == 0;
-    return flushed && closed;
+    if (!synced) {
+        error_ = error;
+    } else if (!closed) {
+        error_ = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+    }
+    return synced && closed;
 }
 
 bool AtomicFile::replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    std::error_code error;
-    std::filesystem::rename(from, to, error);
-    return !error;
+    return replaceExisting_ ? publishReplacing(from, to, error_)
+                            : publishWithoutReplacing(from, to, error_);
 }
 
 }  // namespace zelvio

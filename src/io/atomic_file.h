@@ -1,20 +1,32 @@
 #pragma once
-// Writing one file whole or not at all: the bytes go to a temporary file beside the target, which
-// is renamed over the target only once it is complete.
+// Writing one file whole or not at all: the bytes go to a private temporary file beside the
+// target, which is put in the target's place only once it is complete and on storage.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <system_error>
 
 namespace zelvio {
 
 /// Writes a file through a temporary file beside it: open() creates a new temporary file with a
-/// unique name in the target's folder, write() appends to it, and commit() flushes and closes it
-/// and renames it over the target. Until commit() succeeds the target is not touched; after any
-/// failure, or when the file is destroyed uncommitted, the temporary file is removed. Two
-/// writers may work in the same folder at the same time, even on the same target (the last
-/// commit wins). The temporary name fits in a folder whatever the length of the target's name.
+/// unique name in the target's folder, readable by its owner only (mode 0600), write() appends to
+/// it, and commit() gives it its final permissions, puts its data on storage (fsync), closes it,
+/// moves it to the target's name and syncs the folder, so that after a power cut the target is
+/// either the old file or the whole new one. Until commit() succeeds the target is not touched;
+/// after any failure, or when the file is destroyed uncommitted, the temporary file is removed.
+/// The temporary name fits in a folder whatever the length of the target's name.
+///
+/// Replacing: by default commit() replaces whatever stands at the target (the last of two
+/// writers wins). A replaced file's permissions carry over to the new file, and its owner and
+/// group too where the system allows (as root); a new file gets the umask's default (0666 less
+/// the umask). Like an editor's save, the new file is a new file: other hard links to the old
+/// one keep the old contents, and a symbolic link at the target is itself replaced. With
+/// setReplaceExisting(false) commit() fails, leaving nothing behind, when anything stands at the
+/// target by then (a dangling symbolic link too), even a file another process made a moment
+/// earlier.
 ///
 ///     AtomicFile file(path);
 ///     if (!file.open() || !file.write(bytes, count) || !file.commit()) { /* target untouched */ }
@@ -29,6 +41,9 @@ class AtomicFile {
     virtual ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
+
+    /// Whether commit() may replace a file at the target (true until set otherwise).
+    void setReplaceExisting(bool replace) { replaceExisting_ = replace; }
 
     /// Creates the temporary file (an open one is discarded first). Returns false when it cannot
     /// be created (missing folder, no permission); nothing is then left behind.
@@ -53,22 +68,38 @@ class AtomicFile {
     [[nodiscard]] const std::filesystem::path& target() const { return target_; }
     /// The temporary file's path while open; empty before open() and after commit or discard.
     [[nodiscard]] const std::filesystem::path& temporaryPath() const { return temporaryPath_; }
+    /// After a failure: the system's reason (std::errc::file_exists when commit() found a file
+    /// it may not replace). Empty when the failing step gave none.
+    [[nodiscard]] const std::error_code& error() const { return error_; }
+    /// True when the last commit() failed because something stands at the target and
+    /// setReplaceExisting(false) was given.
+    [[nodiscard]] bool targetExisted() const { return error_ == std::errc::file_exists; }
+    /// After a failure: one sentence with the path and the system's reason, e.g. "cannot write
+    /// \"memo.pdb\": No space left on device". Empty before any failure.
+    [[nodiscard]] const std::string& errorText() const { return errorText_; }
 
   protected:
     /// Writes count bytes to file; true when all were written.
     [[nodiscard]] virtual bool writeBytes(std::FILE* file, const std::uint8_t* bytes,
                                           std::size_t count);
-    /// Flushes and closes file (always closing it); true when both succeeded.
+    /// Flushes file, puts its data on storage and closes it (always closing it); true when all
+    /// succeeded.
     [[nodiscard]] virtual bool closeFile(std::FILE* file);
-    /// Renames from over to, replacing a file at to; true on success.
+    /// Moves from to to, replacing a file at to unless setReplaceExisting(false) was given; true
+    /// on success.
     [[nodiscard]] virtual bool replaceFile(const std::filesystem::path& from,
                                            const std::filesystem::path& to);
+    /// Records the reason of a failing step (for error() and errorText()).
+    void noteError(std::error_code error, std::string text);
 
   private:
     std::filesystem::path target_;         ///< the file to write
     std::filesystem::path temporaryPath_;  ///< the temporary file while it exists
     std::FILE* file_ = nullptr;            ///< the open temporary file, or null
     bool failed_ = false;                  ///< a write has failed since open()
+    bool replaceExisting_ = true;          ///< commit() may replace a file at the target
+    std::error_code error_;                ///< the reason of the last failure
+    std::string errorText_;                ///< the sentence for the last failure
 };
 
 }  // namespace zelvio

@@ -3,23 +3,34 @@
 #include <string>
 #include <system_error>
 
+#include "io/file_system.h"
+#include "io/path_text.h"
 #include "io/unique_file.h"
 
 namespace zelvio {
 
 bool ScratchFile::create(const char* tag) {
     remove();
+    errorText_.clear();
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
     if (error) {
+        errorText_ = "cannot find the folder for scratch files (TMPDIR): " + reasonText(error);
         return false;
+    }
+    file_ = createNamelessFile(folder, error);
+    if (file_ != nullptr) {
+        return true;
     }
     std::string suffix = "-";
     suffix += tag;
     suffix += ".tmp";
     std::filesystem::path path;
-    file_ = createUniqueFile(folder, "zelvio-", suffix, UniqueFileMode::ReadWriteTemporary, path);
+    file_ = createUniqueFile(folder, "zelvio-", suffix, UniqueFileMode::ReadWriteTemporary, path,
+                             error);
     if (file_ == nullptr) {
+        errorText_ =
+            "cannot create a scratch file in " + quotedPath(folder) + ": " + reasonText(error);
         return false;
     }
 #ifdef _WIN32

@@ -3,14 +3,17 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 namespace zelvio {
 
-/// A scratch file in the system's temporary folder (TMPDIR). It is created exclusively under a
-/// fresh name, so that runs side by side never share one, and opened for writing and reading
-/// through one stream. Where the system allows it the name is removed at once, so that the file
-/// goes with the process however that ends (Ctrl-C, a kill, a crash); elsewhere the file is
-/// marked temporary and is also removed when the ScratchFile ends.
+/// A scratch file in the system's temporary folder (TMPDIR), private to its owner: where the
+/// system can, it never has a name at all (Linux's O_TMPFILE), so no one watching the folder can
+/// open it; otherwise it is created exclusively under a fresh name with mode 0600 and the name is
+/// removed at once. Either way the file goes with the process however that ends (Ctrl-C, a kill,
+/// a crash). Where names cannot be removed from open files (Windows) the file is marked temporary
+/// and is also removed when the ScratchFile ends. It is opened for writing and reading through
+/// one stream.
 ///
 ///     ScratchFile scratch;
 ///     if (!scratch.create("1")) { ... }
@@ -25,9 +28,12 @@ class ScratchFile {
     /// Closes and removes the file.
     ~ScratchFile() { remove(); }
 
-    /// Creates the file, its name ending in tag, and opens it for writing and reading. Returns
-    /// false when no file could be made.
+    /// Creates the file, its name (while it has one) ending in tag, and opens it for writing and
+    /// reading. Returns false when no file could be made; errorText() then says where and why.
     [[nodiscard]] bool create(const char* tag);
+    /// After a failed create(): the folder and the system's reason, e.g. "cannot create a
+    /// scratch file in \"/tmp\": No space left on device". Empty otherwise.
+    [[nodiscard]] const std::string& errorText() const { return errorText_; }
     /// The open stream (binary, read and write), or null before create() and after remove().
     [[nodiscard]] std::FILE* stream() const { return file_; }
     /// Writes out what is buffered and goes back to the start. Returns false when the buffered
@@ -39,6 +45,7 @@ class ScratchFile {
   private:
     std::filesystem::path path_;  ///< set only while a name is left to remove
     std::FILE* file_ = nullptr;   ///< the open stream, or null
+    std::string errorText_;
 };
 
 }  // namespace zelvio

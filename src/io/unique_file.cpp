@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+#include "io/file_system.h"
+
 namespace zelvio {
 namespace {
 
@@ -31,14 +33,20 @@ std::string uniqueDigits() {
     return text;
 }
 
-/// Opens path only when no file stands there yet ("x").
-std::FILE* openExclusive(const std::filesystem::path& path, UniqueFileMode mode) {
+/// Opens path only when no file stands there yet.
+std::FILE* openExclusive(const std::filesystem::path& path, UniqueFileMode mode,
+                         std::error_code& error) {
 #ifdef _WIN32
-    // "D": the system deletes the file when its last handle closes.
-    return _wfopen(path.c_str(), mode == UniqueFileMode::Write ? L"wbx" : L"w+bxD");
-#else
-    return std::fopen(path.c_str(), mode == UniqueFileMode::Write ? "wbx" : "w+bx");
+    if (mode == UniqueFileMode::ReadWriteTemporary) {
+        // "D": the system deletes the file when its last handle closes.
+        errno = 0;
+        std::FILE* file = _wfopen(path.c_str(), L"w+bxD");
+        error =
+            file != nullptr ? std::error_code() : std::error_code(errno, std::generic_category());
+        return file;
+    }
 #endif
+    return createPrivateFile(path, mode != UniqueFileMode::Write, error);
 }
 
 }  // namespace
@@ -46,19 +54,18 @@ std::FILE* openExclusive(const std::filesystem::path& path, UniqueFileMode mode)
 std::FILE* createUniqueFile(const std::filesystem::path& folder,
                             const std::filesystem::path& prefix,
                             const std::filesystem::path& suffix, UniqueFileMode mode,
-                            std::filesystem::path& path) {
+                            std::filesystem::path& path, std::error_code& error) {
     // A few tries cover a name clash; a folder that cannot take a file fails every one.
     constexpr int kAttempts = 16;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         std::filesystem::path candidate = folder / prefix;
         candidate += uniqueDigits();
         candidate += suffix;
-        errno = 0;
-        if (std::FILE* file = openExclusive(candidate, mode)) {
+        if (std::FILE* file = openExclusive(candidate, mode, error)) {
             path = std::move(candidate);
             return file;
         }
-        if (errno != EEXIST) {
+        if (error != std::errc::file_exists) {
             break;
         }
     }

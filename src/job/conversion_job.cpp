@@ -26,6 +26,7 @@ ConversionOutcome failure(const StageError& error) {
     outcome.caption = kErrorCaption;
     outcome.icon = OutcomeIcon::Stop;
     outcome.detail = error.detail;
+    outcome.targetExists = error.targetExists;
     switch (error.kind) {
         case OutcomeKind::InputError:
             outcome.message = kInputErrorText;
@@ -114,12 +115,16 @@ ConversionOutcome ConversionJob::run() {
         reading(0.0);
     }
 
+    // The input is compared with the database path only when it is a file opened by path.
+    const bool inputIsFile = inputStream_ == nullptr && input_ == nullptr;
     std::unique_ptr<AudioSource> input = std::move(input_);
     if (StageResult error = openInput(settings_.inputPath, inputStream_, input)) {
         return failure(*error);
     }
     if (databaseSink_ == nullptr) {
-        if (StageResult error = checkDatabasePath(settings_.databasePath)) {
+        if (StageResult error = checkDatabasePath(
+                settings_.databasePath, inputIsFile ? settings_.inputPath : std::filesystem::path(),
+                settings_.replaceExisting)) {
             return failure(*error);
         }
     }
@@ -150,7 +155,8 @@ ConversionOutcome ConversionJob::run() {
     }
     if (StageResult error = databaseSink_ != nullptr
                                 ? saveStage(database, *databaseSink_, stopToken())
-                                : saveStage(database, settings_.databasePath, stopToken())) {
+                                : saveStage(database, settings_.databasePath, stopToken(),
+                                            settings_.replaceExisting)) {
         return failure(*error);
     }
     if (saving) {

@@ -65,6 +65,11 @@ struct ConversionSettings {
     int searchPaths = 0;
     /// Threads the run may use: 0 all the processor's (at most 8), 1 the calling thread only.
     unsigned threads = 0;
+    /// Whether the database may replace a file at databasePath. When false, a file there (or one
+    /// that appears there during the run) is kept and the run ends with SaveError and
+    /// ConversionOutcome::targetExists; the database is put in place so that it never replaces a
+    /// file that another process made meanwhile.
+    bool replaceExisting = true;
     /// When not null, the run stops once stop->request() is called (from any thread, or a signal
     /// handler): it then writes nothing and ends with OutcomeKind::Cancelled. The token must
     /// outlive the run.
@@ -96,6 +101,9 @@ struct ConversionOutcome {
     /// Something the user should know about how the input was read (which of several audio
     /// tracks was converted); empty for most inputs.
     std::string inputNotice;
+    /// A SaveError because a file stands at the database path and ConversionSettings::
+    /// replaceExisting was false.
+    bool targetExists = false;
 
     [[nodiscard]] bool failed() const {
         return kind != OutcomeKind::Success && kind != OutcomeKind::DatabaseFull;

@@ -44,13 +44,18 @@ StageResult saveStage(PalmDatabase& database, ByteSink& sink, const StopToken& s
 }
 
 StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path,
-                      const StopToken& stop) {
+                      const StopToken& stop, bool replaceExisting) {
     AtomicFile file(path);
+    file.setReplaceExisting(replaceExisting);
     if (saveDatabase(database, file, &stop) != kDbOk) {
         if (stop.requested()) {
             return cancelledError();
         }
-        return StageError{OutcomeKind::SaveError, "cannot write " + quotedPath(path)};
+        StageError error{OutcomeKind::SaveError, file.errorText(), file.targetExisted()};
+        if (error.detail.empty()) {
+            error.detail = "cannot write " + quotedPath(path);
+        }
+        return error;
     }
     return std::nullopt;
 }

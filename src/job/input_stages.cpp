@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "io/file_system.h"
 #include "io/path_text.h"
 #include "job/stages.h"
 
@@ -51,6 +52,10 @@ StageResult openInput(const fs::path& path, std::FILE* stream,
 }
 
 StageResult checkDatabasePath(const fs::path& path) {
+    return checkDatabasePath(path, {}, true);
+}
+
+StageResult checkDatabasePath(const fs::path& path, const fs::path& input, bool replaceExisting) {
     const auto problem = [](std::string detail) {
         return StageError{OutcomeKind::SaveError, std::move(detail)};
     };
@@ -64,6 +69,14 @@ StageResult checkDatabasePath(const fs::path& path) {
     const fs::path folder = path.parent_path();
     if (!folder.empty() && !fs::is_directory(folder, error)) {
         return problem("the folder " + quotedPath(folder) + " does not exist");
+    }
+    if (!input.empty() && sameFile(path, input)) {
+        return problem(quotedPath(path) + " is the input file itself");
+    }
+    if (!replaceExisting && entryExists(path)) {
+        StageError exists = problem(quotedPath(path) + " exists already");
+        exists.targetExists = true;
+        return exists;
     }
     return std::nullopt;
 }

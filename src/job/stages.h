@@ -48,6 +48,9 @@ namespace zelvio {
 struct StageError {
     OutcomeKind kind;    ///< InputError, FileIoError, SaveError or Cancelled
     std::string detail;  ///< what exactly went wrong, for the user
+    /// The database was not saved because a file stands at its path and the settings do not
+    /// allow replacing it.
+    bool targetExists = false;
 };
 
 /// What a stage gives back: nothing when it succeeded.
@@ -79,6 +82,12 @@ using ProgressReport = std::function<void(double fraction)>;
 /// Catches database paths that cannot work (SaveError): none given, a folder, a folder that
 /// does not exist.
 [[nodiscard]] StageResult checkDatabasePath(const std::filesystem::path& path);
+/// The same, and also (SaveError) a path that names the input file itself (through any path,
+/// symbolic or hard link; input may be empty) and, unless replaceExisting, a path where anything
+/// stands already, a dangling symbolic link too (targetExists set).
+[[nodiscard]] StageResult checkDatabasePath(const std::filesystem::path& path,
+                                            const std::filesystem::path& input,
+                                            bool replaceExisting);
 
 /// The mono sample of a sample frame: the left sample of a mono input; of a stereo one the floor
 /// of the mean of the pair (an arithmetic shift, so -1.5 gives -2).
@@ -196,11 +205,12 @@ class InputBlocks {
 [[nodiscard]] StageResult makeDatabase(const ConversionSettings& settings, CodecCode codec,
                                        PalmDatabase& database);
 
-/// Writes database to path (saveDatabase). SaveError when the file cannot be written whole;
-/// Cancelled when stop is requested before the file has replaced the target (nothing is then
-/// left behind).
+/// Writes database to path (saveDatabase). SaveError when the file cannot be written whole, with
+/// the path and the system's reason; unless replaceExisting, also when a file stands at path by
+/// the time the database is put in place (targetExists set). Cancelled when stop is requested
+/// before the file has replaced the target (nothing is then left behind).
 [[nodiscard]] StageResult saveStage(PalmDatabase& database, const std::filesystem::path& path,
-                                    const StopToken& stop);
+                                    const StopToken& stop, bool replaceExisting = true);
 /// Writes database's file image to sink. SaveError when the sink refuses bytes; Cancelled when
 /// stop is requested before the first byte is written.
 [[nodiscard]] StageResult saveStage(PalmDatabase& database, ByteSink& sink, const StopToken& stop);

@@ -5,6 +5,8 @@
 #include <limits>
 #include <system_error>
 
+#include "io/fault_injection.h"
+
 namespace zelvio {
 
 namespace fs = std::filesystem;
@@ -121,6 +123,9 @@ AudioStatus InputFile::borrow(std::FILE* stream) {
 
 std::int64_t InputFile::read(void* destination, std::int64_t count) {
     if (stream_ == nullptr || count <= 0) {
+        return 0;
+    }
+    if (std::error_code fault; injectedFault(FileOperation::Read, fault)) {
         return 0;
     }
     const std::size_t got = std::fread(destination, 1, static_cast<std::size_t>(count), stream_);

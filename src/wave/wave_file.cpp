@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "pdb/byte_order.h"
 #include "wave/sample_conversion.h"
@@ -189,6 +190,7 @@ void WaveFile::resetHeader() {
     fileLength_ = 0;
     position_ = 0;
     decodeFrames_ = nullptr;
+    notice_.clear();
 }
 
 WaveStatus WaveFile::failOpen(WaveStatus status, std::string text) {
@@ -265,6 +267,10 @@ WaveStatus WaveFile::readHeader() {
                         looksLikeRiff ? std::string(kEndsInHeader) : "not a RIFF WAVE file");
     }
 
+    // RF64 states its sizes in a "ds64" chunk before the others; its "data" chunk then says
+    // 0xFFFFFFFF.
+    const bool rf64 = std::equal(riff.begin(), riff.begin() + 4, "RF64");
+    std::optional<std::uint64_t> ds64DataBytes;
     bool formatSeen = false;
     for (;;) {
         if (bytesLeft() == 0) {
@@ -285,15 +291,39 @@ WaveStatus WaveFile::readHeader() {
                 return failOpen(kWaveBadFile, "the \"data\" chunk comes before the \"fmt \" chunk");
             }
             // 0 and 0xFFFFFFFF are what writers leave when they cannot seek back to fill in the
-            // size; the samples then run to the end of the file.
-            const bool placeholder = size == 0 || size == 0xFFFFFFFFu;
+            // size; the samples then run to the end of the file. In RF64 0xFFFFFFFF points to the
+            // size in "ds64".
+            std::uint64_t stated = size;
+            if (size == 0xFFFFFFFFu && ds64DataBytes) {
+                stated = *ds64DataBytes;
+            }
+            const bool placeholder = stated == 0 || stated == 0xFFFFFFFFu;
+            const auto left = static_cast<std::uint64_t>(bytesLeft());
             const std::int64_t sampleBytes =
-                placeholder ? bytesLeft() : std::min<std::int64_t>(size, bytesLeft());
+                placeholder ? bytesLeft() : static_cast<std::int64_t>(std::min(stated, left));
+            if (!placeholder && stated > left) {
+                notice_ = "the file is cut short: its audio data holds " + std::to_string(left) +
+                          " of the " + std::to_string(stated) +
+                          " bytes its header states; what is there was converted";
+            }
             sampleFrameCount_ = sampleBytes / blockAlignment_;
             framesDelivered_ = 0;
             buffer_.resize(kBufferBytes);
             open_ = true;
             return kWaveOk;
+        }
+        if (id == fourCC("ds64") && rf64 && !formatSeen && !ds64DataBytes && size >= 24 &&
+            size <= bytesLeft()) {
+            // RIFF size, data size, sample count (64 bits each), then a table not needed here.
+            std::array<std::uint8_t, 16> sizes{};
+            const std::int64_t padded = static_cast<std::int64_t>(size) + (size & 1u);
+            if (!readExactly(sizes.data(), 16) ||
+                !skip(std::min<std::int64_t>(padded - 16, bytesLeft()))) {
+                return failOpen(kWaveBadFile, "cannot read the file");
+            }
+            ds64DataBytes = std::uint64_t{loadLittle32(&sizes[8])} |
+                            (std::uint64_t{loadLittle32(&sizes[12])} << 32);
+            continue;
         }
         if (id == fourCC("fmt") && !formatSeen) {
             if (const WaveStatus status = readFormatChunk(size); status != kWaveOk) {

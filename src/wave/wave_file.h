@@ -122,6 +122,9 @@ class WaveFile final : public AudioSource {
     /// After a failed open or read: one plain sentence saying what is wrong, such as
     /// "no \"data\" chunk" or "unsupported sample width: 12 bits". Empty after a success.
     [[nodiscard]] std::string_view errorText() const override { return errorText_; }
+    /// After a successful open of a file whose "data" chunk states more bytes than the file
+    /// holds (a recording cut short): says so; what is there is read. Empty otherwise.
+    [[nodiscard]] std::string notice() const override { return notice_; }
 
   private:
     [[nodiscard]] WaveStatus failOpen(WaveStatus status, std::string text);
@@ -154,6 +157,7 @@ class WaveFile final : public AudioSource {
                           SampleFrame* entries) = nullptr;
     std::vector<std::uint8_t> buffer_;  ///< raw bytes of whole sample frames, reused per read
     std::string errorText_;
+    std::string notice_;
 };
 
 }  // namespace zelvio

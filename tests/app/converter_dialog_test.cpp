@@ -4,6 +4,8 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -19,6 +21,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -48,7 +51,13 @@ class RecordingPresenter : public MessagePresenter {
               const QString& detail) override {
         messages.push_back({text, caption, icon, detail});
     }
+    bool confirm(const QString& question, const QString&) override {
+        questions.push_back(question);
+        return confirmAnswer;
+    }
     std::vector<Message> messages;
+    QStringList questions;
+    bool confirmAnswer = true;
 };
 
 // Answers each question with the next prepared answer (none left stands for Cancel).
@@ -737,10 +746,7 @@ class ConverterDialogTest : public QObject {
         QVERIFY(dialog.findChild<QProgressBar*>()->isVisible());
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
-        // Escape and Cancel are ignored until the outcome has been shown.
-        dialog.reject();
-        dialog.close();
-        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.control(kCancel)->isEnabled());  // Cancel stops a run (tested below)
         waitForOutcome(dialog);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(dialog.findChild<QProgressBar*>()->value(), 1000);
@@ -794,6 +800,68 @@ class ConverterDialogTest : public QObject {
         QCOMPARE(searched.size(), greedy.size());
         QVERIFY(searched != greedy);
         QVERIFY(presenter_.messages.front().detail.contains(QStringLiteral("(search encoder)")));
+    }
+
+    // Two hours of 48 kHz stereo as a sparse file (silence that costs no disk): long enough to
+    // be stopped part-way by Cancel, Escape, or closing the window once the user agrees.
+    void cancelEscapeAndClosingStopARunningConversionAndWriteNothing() {
+        test_support::Bytes header =
+            test_support::canonicalWave({.channels = 2, .sampleRate = 48000}, {});
+        header.resize(header.size() - 4);
+        constexpr std::uint32_t kDataBytes = 48000u * 4 * 7200;
+        test_support::appendLe32(header, kDataBytes);
+        const QString input = folder_->filePath(QStringLiteral("long.wav"));
+        test_support::writeFile(pathFromText(input), header);
+        std::filesystem::resize_file(pathFromText(input), header.size() + kDataBytes);
+        enum class Way { Cancel, Escape, CloseRefusedThenAgreed };
+        for (const Way way : {Way::Cancel, Way::Escape, Way::CloseRefusedThenAgreed}) {
+            presenter_.messages.clear();
+            presenter_.questions.clear();
+            const QString output = folder_->filePath(QStringLiteral("long.pdb"));
+            ConverterDialog dialog(presenter_, chooser_);
+            dialog.show();
+            edit(dialog, kInputPath)->setText(input);
+            edit(dialog, kDatabasePath)->setText(output);
+            click(dialog, kOk);
+            QVERIFY(dialog.isConverting());
+            QVERIFY(dialog.control(kCancel)->isEnabled());
+            QTRY_VERIFY(dialog.findChild<QProgressBar*>()->value() > 0);
+            QElapsedTimer latency;
+            switch (way) {
+                case Way::Cancel:
+                    latency.start();
+                    click(dialog, kCancel);
+                    break;
+                case Way::Escape:
+                    latency.start();
+                    QTest::keyClick(&dialog, Qt::Key_Escape);
+                    break;
+                case Way::CloseRefusedThenAgreed:
+                    presenter_.confirmAnswer = false;
+                    dialog.close();
+                    QCOMPARE(presenter_.questions.size(), 1);
+                    QVERIFY(dialog.isConverting());
+                    QVERIFY(!dialog.isStopping());
+                    presenter_.confirmAnswer = true;
+                    latency.start();
+                    dialog.close();
+                    QCOMPARE(presenter_.questions.size(), 2);
+                    break;
+            }
+            QVERIFY(dialog.isStopping());
+            QTRY_VERIFY_WITH_TIMEOUT(!dialog.isConverting(), 10000);
+            const qint64 stoppedAfter = latency.elapsed();
+            qInfo("stopped %lld ms after the request", static_cast<long long>(stoppedAfter));
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QVERIFY(!dialog.isVisible());
+            QVERIFY(presenter_.messages.empty());  // nothing to tell: nothing was written
+            QVERIFY(!QFile::exists(output));
+            QCOMPARE(QApplication::overrideCursor(), nullptr);
+            const QStringList left = QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden);
+            for (const QString& name : left) {
+                QVERIFY2(!name.endsWith(QStringLiteral(".tmp")), qPrintable(name));
+            }
+        }
     }
 };
 

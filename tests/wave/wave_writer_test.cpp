@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "support/wave_builder.h"
@@ -104,6 +105,51 @@ TEST(WaveWriter, WritesATargetWithTheLongestNameTheFolderTakes) {
     ASSERT_EQ(writer.writeSamples(samples, 3), kWaveOk);
     ASSERT_EQ(writer.close(), kWaveOk) << writer.errorText();
     EXPECT_EQ(std::filesystem::file_size(target), 44u + 6);
+}
+
+TEST(WaveWriter, ChoosesRf64OnlyPastWhatPlainSizesStateAndTheReaderHonoursIt) {
+    EXPECT_EQ(WaveWriter::layoutFor(WaveWriter::kMaxDataBytes / 2), WaveLayout::Plain);
+    EXPECT_EQ(WaveWriter::layoutFor(WaveWriter::kMaxDataBytes / 2 + 1), WaveLayout::Rf64);
+    // 70 hours at 10000 Hz, the longest database, needs RF64.
+    EXPECT_EQ(WaveWriter::layoutFor(std::uint64_t{12729632} * 200), WaveLayout::Rf64);
+
+    TempDirectory dir;
+    const std::vector<std::int16_t> samples = {1, -2, 300, -32768, 32767};
+    WaveWriter writer;
+    ASSERT_EQ(writer.open(dir / "big.wav", 10000, WaveLayout::Rf64), kWaveOk);
+    ASSERT_EQ(writer.writeSamples(samples.data(), samples.size()), kWaveOk);
+    ASSERT_EQ(writer.close(), kWaveOk);
+    const Bytes bytes = test_support::readFileBytes(dir / "big.wav");
+    ASSERT_EQ(bytes.size(), 80u + 10u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RF64");
+    EXPECT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "ds64");
+    EXPECT_EQ(bytes[20], 82u);  // RIFF size in ds64: the file less 8 bytes
+    EXPECT_EQ(bytes[28], 10u);  // data size
+    EXPECT_EQ(bytes[36], 5u);   // sample frames
+    EXPECT_EQ(std::string(bytes.begin() + 72, bytes.begin() + 76), "data");
+
+    WaveFile reader;
+    ASSERT_EQ(reader.open(dir / "big.wav"), kWaveOk);
+    ASSERT_EQ(reader.sampleFrameCount(), 5);
+    std::vector<SampleFrame> frames(5);
+    ASSERT_EQ(reader.readSamples(5, frames.data()), kWaveOk);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        EXPECT_EQ(frames[i].left, samples[i]);
+    }
+}
+
+TEST(WaveWriter, WithoutReplacingKeepsAFileThatAppearedWhileItWrote) {
+    TempDirectory dir;
+    WaveWriter writer;
+    writer.setReplaceExisting(false);
+    ASSERT_EQ(writer.open(dir / "out.wav", 10000), kWaveOk);
+    const std::int16_t sample = 5;
+    ASSERT_EQ(writer.writeSamples(&sample, 1), kWaveOk);
+    (void)dir.write("out.wav", {'o', 'l', 'd'});
+    EXPECT_EQ(writer.close(), kWaveBadFile);
+    EXPECT_TRUE(writer.targetExisted());
+    EXPECT_EQ(test_support::readFileBytes(dir / "out.wav"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.wav"});
 }
 
 }  // namespace
