@@ -157,6 +157,7 @@ class ConverterDialog : public QDialog {
     QLineEdit* title_ = nullptr;
     QLineEdit* description_ = nullptr;
     QAbstractButton* voiceActivity_ = nullptr;
+    QAbstractButton* split_ = nullptr;
     QProgressBar* progress_ = nullptr;
 };
 

@@ -56,6 +56,7 @@ ConversionSettings settingsFromFields(const FormFields& fields) {
     settings.description = fields.description;
     settings.bitsPerSample = bitsForMode(fields.checkedModeId);
     settings.voiceActivityDetection = fields.voiceActivityDetection;
+    settings.split = fields.split;
     return settings;
 }
 

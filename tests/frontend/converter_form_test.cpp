@@ -30,6 +30,7 @@ TEST(ConverterForm, EveryTextShowsAsBeforeWithAMnemonicNoOtherControlUses) {
         {form_text::kThreeBits, "3 bit per sample"},
         {form_text::kTwoBits, "2 bit per sample"},
         {form_text::kVoiceActivity, "Voice Activity Detection"},
+        {form_text::kSplit, "Split long recordings into several databases"},
     };
     std::set<char> letters;
     for (const auto& c : cases) {
@@ -76,7 +77,7 @@ TEST(ConverterForm, EveryControlHasAUniqueAccessibleNameAndADescriptionAndAPlace
     const std::set<int> ordered(std::begin(kKeyboardOrder), std::end(kKeyboardOrder));
     EXPECT_EQ(ids, ordered);
     EXPECT_EQ(ordered.size(), std::size(kKeyboardOrder));  // each control once
-    EXPECT_EQ(ordered.size(), 13u);
+    EXPECT_EQ(ordered.size(), 14u);  // the 13 of the original form and the split box
 }
 
 TEST(ConverterForm, CheckedRadioButtonGivesTheBitsPerSample) {
@@ -109,6 +110,7 @@ TEST(ConverterForm, SettingsTakeTheFieldsAsTheyAreNonAsciiPathsIncluded) {
     fields.description = "";
     fields.checkedModeId = control_id::kThreeBits;
     fields.voiceActivityDetection = true;
+    fields.split = true;
     const ConversionSettings settings = settingsFromFields(fields);
     // (u8string is compared as bytes: GoogleTest prints no char8_t strings here.)
     EXPECT_TRUE(settings.inputPath.u8string() == u8"/rec/Größe – 録音.wav");
@@ -119,6 +121,8 @@ TEST(ConverterForm, SettingsTakeTheFieldsAsTheyAreNonAsciiPathsIncluded) {
     EXPECT_EQ(settings.description, "");
     EXPECT_EQ(settings.bitsPerSample, 3);
     EXPECT_TRUE(settings.voiceActivityDetection);
+    EXPECT_TRUE(settings.split);
+    EXPECT_EQ(settings.splitMinutes, 0);  // parts end only when full
 }
 
 TEST(ConverterForm, SuggestedDatabaseIsTheInputWithPdbBesideIt) {
