@@ -43,10 +43,10 @@ namespace {
 constexpr const char* kControlIdProperty = "controlId";
 
 // The dialog's size and the progress bar's place, in dialog units. The bar sits in the free band
-// between the check box and the buttons and is shown only while a conversion runs.
+// beneath the buttons and is shown only while a conversion runs.
 constexpr int kDialogWidth = 371;
 constexpr int kDialogHeight = 268;
-constexpr int kProgressX = 15, kProgressY = 221, kProgressWidth = 341, kProgressHeight = 9;
+constexpr int kProgressX = 15, kProgressY = 253, kProgressWidth = 341, kProgressHeight = 9;
 
 enum class Kind { DefaultButton, Button, Label, Edit, CheckBox, Radio, GroupBox };
 
@@ -74,6 +74,7 @@ constexpr ControlLayout kControls[] = {
     {control_id::kDatabasePath, Kind::Edit, "", 112, 38, 163, 14},
     {control_id::kBrowseDatabase, Kind::Button, form_text::kBrowseDatabase, 282, 38, 38, 14},
     {control_id::kVoiceActivity, Kind::CheckBox, form_text::kVoiceActivity, 15, 207, 112, 10},
+    {control_id::kSplit, Kind::CheckBox, form_text::kSplit, 15, 220, 200, 10},
     {control_id::kEightBits, Kind::Radio, form_text::kEightBits, 50, 125, 148, 10},
     {control_id::kFourBits, Kind::Radio, form_text::kFourBits, 50, 142, 123, 10},
     {control_id::kThreeBits, Kind::Radio, form_text::kThreeBits, 50, 159, 112, 10},
@@ -231,7 +232,10 @@ void ConverterDialog::buildControls() {
                 break;
             }
             case Kind::CheckBox:
-                widget = new GroupedCheckBox(text, this, enterModeGroup);
+                // The detection box lies just beneath the modes; the split box beneath it.
+                widget = layout.id == control_id::kVoiceActivity
+                             ? new GroupedCheckBox(text, this, enterModeGroup)
+                             : new QCheckBox(text, this);
                 break;
             case Kind::Radio: {
                 // Radio buttons that share the dialog as parent exclude one another. Tab stops
@@ -268,6 +272,7 @@ void ConverterDialog::buildControls() {
     }
     voiceActivity_ = static_cast<QAbstractButton*>(control(control_id::kVoiceActivity));
     bestQuality_ = static_cast<QAbstractButton*>(control(control_id::kBestQuality));
+    split_ = static_cast<QAbstractButton*>(control(control_id::kSplit));
 
     for (const AccessibleText& text : kAccessibleTexts) {
         QWidget* widget = control(text.id);
@@ -322,7 +327,8 @@ void ConverterDialog::setUpKeyboard() {
     }
     // A mnemonic checks a radio button or the check box and, as a click does, gives it the focus.
     for (int id : {control_id::kEightBits, control_id::kFourBits, control_id::kThreeBits,
-                   control_id::kTwoBits, control_id::kBestQuality, control_id::kVoiceActivity}) {
+                   control_id::kTwoBits, control_id::kBestQuality, control_id::kVoiceActivity,
+                   control_id::kSplit}) {
         QWidget* button = control(id);
         connect(static_cast<QAbstractButton*>(button), &QAbstractButton::clicked, button,
                 [button] { button->setFocus(Qt::ShortcutFocusReason); });
@@ -359,6 +365,7 @@ void ConverterDialog::initialise() {
     title_->setText(QString::fromStdString(settings_.title));
     description_->setText(QString::fromStdString(settings_.description));
     voiceActivity_->setChecked(settings_.voiceActivityDetection);
+    split_->setChecked(settings_.split);
 
     control(control_id::kOk)->setFocus(Qt::OtherFocusReason);
 }
@@ -469,6 +476,7 @@ FormFields ConverterDialog::fields() const {
     }
     fields.voiceActivityDetection = voiceActivity_->isChecked();
     fields.bestQuality = bestQuality_->isChecked();
+    fields.split = split_->isChecked();
     return fields;
 }
 

@@ -168,6 +168,7 @@ class ConverterDialog : public QDialog {
     QLineEdit* description_ = nullptr;
     QAbstractButton* voiceActivity_ = nullptr;
     QAbstractButton* bestQuality_ = nullptr;
+    QAbstractButton* split_ = nullptr;
     QProgressBar* progress_ = nullptr;
 };
 

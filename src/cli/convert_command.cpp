@@ -1,14 +1,19 @@
-// zelvio convert INPUT [-o OUTPUT.pdb] [--title TEXT] [--description TEXT]
-//                [--bits 8|4|3|2] [--vad] [--encoder greedy|search[=K]] [--threads N] [-f] [-q]
+// zelvio convert INPUT... [-o OUTPUT.pdb | -d DIR] [--title TEXT] [--description TEXT]
+//                [--bits 8|4|3|2] [--vad] [--encoder greedy|search[=K]] [--split]
+//                [--split-minutes M] [--threads N] [-j N] [-f] [-q]
 // INPUT is an audio file in any format the build reads, or - for standard input; -o - writes
-// the database to standard output once it is complete.
+// the database to standard output once it is complete. Several inputs are converted each to its
+// own database, -j N at a time.
 // SIGINT and SIGTERM stop a running conversion cleanly: nothing is written, no temporary file is
-// left, and the command exits with 128 + the signal's number (130, 143).
+// left, and the command exits with 128 + the signal's number (130, 143). In a batch every running
+// conversion stops so, and the databases already saved stay.
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/standard_streams.h"
@@ -18,6 +23,7 @@
 #include "frontend/outcome_text.h"
 #include "io/path_text.h"
 #include "io/scratch_file.h"
+#include "job/conversion_batch.h"
 #include "job/conversion_job.h"
 #include "pdb/byte_sink.h"
 #include "wave/input_formats.h"
@@ -26,17 +32,24 @@ namespace zelvio::cli {
 namespace {
 
 struct ConvertOptions {
-    std::string input;
+    std::vector<std::string> inputs;
     std::string output;
+    std::string directory;
     std::optional<std::string> title;
     std::string description;
     int bits = 8;
     bool vad = false;
     std::string encoder = "greedy";
+    bool split = false;
+    int splitMinutes = 0;
     unsigned threads = 0;
+    unsigned jobs = 0;
     bool force = false;
     bool quiet = false;
 };
+
+/// What names standard input in messages.
+constexpr const char* kStandardInputName = "standard input";
 
 /// Reads --encoder's value: "greedy", "search" (the search's default width) or "search=K" with K
 /// paths, 1 to kSearchMaxPaths. Returns false for anything else.
@@ -64,11 +77,36 @@ bool parseEncoder(const std::string& text, AdpcmCoding& coding, int& paths) {
     return paths >= 1 && paths <= kSearchMaxPaths;
 }
 
-/// What names standard input in messages.
-constexpr const char* kStandardInputName = "standard input";
+/// The settings every input of a run shares.
+void applyShared(const ConvertOptions& options, ConversionSettings& settings) {
+    settings.description = options.description;
+    settings.bitsPerSample = options.bits;
+    settings.voiceActivityDetection = options.vad;
+    parseEncoder(options.encoder, settings.adpcmCoding, settings.searchPaths);  // checked by CLI11
+    settings.threads = options.threads;
+    settings.split = options.split || options.splitMinutes > 0;
+    settings.splitMinutes = options.splitMinutes;
+    settings.keepExistingParts = !options.force;
+    // Without --force a run never replaces a file, not even one that appears at the output's
+    // path while it runs.
+    settings.replaceExisting = options.force;
+    settings.stop = &signalStopToken();
+}
+
+/// Where the database of input goes: -o, else beside the input or in -d DIR, named after it.
+std::filesystem::path databasePathFor(const ConvertOptions& options,
+                                      const std::filesystem::path& input) {
+    if (!options.output.empty() || options.directory.empty()) {
+        return outputPathFor(options.output, input, ".pdb");
+    }
+    std::filesystem::path name = input.filename();
+    name.replace_extension(".pdb");
+    return std::filesystem::path(options.directory) / name;
+}
 
 int runConvert(const ConvertOptions& options) {
-    const bool fromStandardInput = options.input == kStandardStreamArgument;
+    const std::string& input = options.inputs.front();
+    const bool fromStandardInput = input == kStandardStreamArgument;
     const bool toStandardOutput = options.output == kStandardStreamArgument;
     if (fromStandardInput && options.output.empty()) {
         printError(
@@ -82,6 +120,10 @@ int runConvert(const ConvertOptions& options) {
             "cat talk.mp3 | zelvio convert - -o talk.pdb");
         return kExitUsage;
     }
+    if (toStandardOutput && (options.split || options.splitMinutes > 0)) {
+        printError("--split writes several database files: it cannot write to standard output");
+        return kExitUsage;
+    }
     if (toStandardOutput && standardOutputIsTerminal()) {
         printError(
             "will not write a database to a terminal: redirect standard output, e.g. "
@@ -91,9 +133,9 @@ int runConvert(const ConvertOptions& options) {
 
     ConversionSettings settings;
     settings.inputPath = fromStandardInput ? std::filesystem::path(kStandardInputName)
-                                           : std::filesystem::path(options.input);
+                                           : std::filesystem::path(input);
     if (!toStandardOutput) {
-        settings.databasePath = outputPathFor(options.output, settings.inputPath, ".pdb");
+        settings.databasePath = databasePathFor(options, settings.inputPath);
     }
     // The title by default: the input's name; for standard input the output's; else "Audio".
     std::string defaultTitle = settings.inputPath.stem().string();
@@ -101,17 +143,10 @@ int runConvert(const ConvertOptions& options) {
         defaultTitle = toStandardOutput ? "Audio" : settings.databasePath.stem().string();
     }
     settings.title = options.title.value_or(defaultTitle);
-    settings.description = options.description;
-    settings.bitsPerSample = options.bits;
-    settings.voiceActivityDetection = options.vad;
-    parseEncoder(options.encoder, settings.adpcmCoding, settings.searchPaths);  // checked by CLI11
-    settings.threads = options.threads;
-    settings.stop = &signalStopToken();
+    applyShared(options, settings);
 
     // The job opens the input before it judges the output, so that the first message names the
-    // first real problem; without --force it never replaces a file, not even one that appears at
-    // the output's path while it runs.
-    settings.replaceExisting = options.force;
+    // first real problem.
     ScratchFile spooled;  // standard input, removed on every way out
     if (fromStandardInput) {
         if (std::string error; !spoolStandardInput(spooled, error)) {
@@ -169,12 +204,116 @@ int runConvert(const ConvertOptions& options) {
                 stderr, "%s\n",
                 terminalSafeText(savedSummary(named, outcome, image.bytes().size())).c_str());
         } else {
-            std::printf("%s\n", terminalSafeText(savedSummary(settings, outcome,
-                                                              fileSize(settings.databasePath)))
-                                    .c_str());
+            for (const std::string& line : savedSummaries(settings, outcome)) {
+                std::printf("%s\n", terminalSafeText(line).c_str());
+            }
         }
     }
     return outcome.kind == OutcomeKind::Success ? kExitSuccess : kExitDatabaseFull;
+}
+
+/// The line for one input of a batch as it ends: its summaries, or what went wrong.
+void reportBatchRun(const ConversionSettings& settings, const ConversionOutcome& outcome,
+                    bool quiet) {
+    const std::string input = quotedPath(settings.inputPath);
+    if (outcome.kind == OutcomeKind::Cancelled) {
+        return;
+    }
+    if (outcome.targetExists) {
+        printError(input + ": " + existsAlreadyText(settings.databasePath));
+        return;
+    }
+    if (outcome.failed()) {
+        printError(input + ": " +
+                   (outcome.detail.empty() ? outcome.message
+                                           : outcome.message + " (" + outcome.detail + ")"));
+        return;
+    }
+    if (!quiet) {
+        for (const std::string& line : savedSummaries(settings, outcome)) {
+            std::printf("%s\n", terminalSafeText(input + " -> " + line).c_str());
+        }
+        if (!outcome.inputNotice.empty()) {
+            printError(input + ": note: " + outcome.inputNotice);
+        }
+    }
+    std::fflush(stdout);
+}
+
+/// Many inputs, each to its own database, options.jobs at a time.
+int runBatchConvert(const ConvertOptions& options) {
+    if (!options.output.empty() || options.title) {
+        printError(std::string(!options.output.empty() ? "-o" : "--title") +
+                   " names one database: with several inputs, use -d DIR and each file's name");
+        return kExitUsage;
+    }
+    std::vector<ConversionSettings> runs;
+    std::set<std::filesystem::path> outputs;
+    for (const std::string& input : options.inputs) {
+        if (input == kStandardStreamArgument) {
+            printError("standard input (-) can only be converted alone");
+            return kExitUsage;
+        }
+        ConversionSettings settings;
+        settings.inputPath = input;
+        settings.databasePath = databasePathFor(options, settings.inputPath);
+        settings.title = settings.inputPath.stem().string();
+        applyShared(options, settings);
+        if (!outputs.insert(settings.databasePath.lexically_normal()).second) {
+            printError("two inputs would write the same database " +
+                       quotedPath(settings.databasePath));
+            return kExitUsage;
+        }
+        runs.push_back(std::move(settings));
+    }
+
+    // Inputs whose database exists are not converted (without --force), the others are.
+    std::size_t failed = 0;
+    std::vector<ConversionSettings> allowed;
+    for (ConversionSettings& settings : runs) {
+        if (const std::string problem =
+                overwriteProblem(settings.databasePath, options.force, settings.inputPath);
+            !problem.empty()) {
+            printError(quotedPath(settings.inputPath) + ": " + problem);
+            ++failed;
+        } else {
+            allowed.push_back(std::move(settings));
+        }
+    }
+
+    const StopOnSignals stopOnSignals;
+    std::size_t converted = 0;
+    std::size_t cut = 0;
+    BatchOptions batch{
+        .jobs = options.jobs, .threads = options.threads, .stop = &signalStopToken()};
+    const std::vector<ConversionOutcome> outcomes =
+        runBatch(allowed, batch, [&](std::size_t run, const ConversionOutcome& outcome) {
+            reportBatchRun(allowed[run], outcome, options.quiet);
+        });
+    for (const ConversionOutcome& outcome : outcomes) {
+        if (outcome.kind == OutcomeKind::Success) {
+            ++converted;
+        } else if (outcome.kind == OutcomeKind::DatabaseFull) {
+            ++cut;
+        } else if (outcome.kind != OutcomeKind::Cancelled) {
+            ++failed;
+        }
+    }
+    if (signalStopToken().requested()) {
+        if (!options.quiet) {
+            printError(std::string(kCancelledText) + ": " + std::to_string(converted + cut) +
+                       " of " + std::to_string(runs.size()) + " files were converted");
+        }
+        return stoppedExitStatus();
+    }
+    if (!options.quiet) {
+        std::printf("%zu files: %zu converted, %zu cut, %zu failed\n", runs.size(), converted, cut,
+                    failed);
+    }
+    if (failed > 0) {
+        return kExitFailure;
+    }
+    return cut > 0 ? kExitDatabaseFull : kExitSuccess;
 }
 
 }  // namespace
@@ -184,12 +323,14 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
     CLI::App* command =
         app.add_subcommand("convert", "Convert an audio file into an audio database");
     command
-        ->add_option("input", options->input,
-                     "Audio file to convert (see the formats below), or - for standard input")
+        ->add_option("input", options->inputs,
+                     "Audio files to convert (see the formats below), or - for standard input")
         ->required();
     command->add_option("-o,--output", options->output,
                         "Database file to write, or - for standard output (default: the input "
                         "with .pdb)");
+    command->add_option("-d,--directory", options->directory,
+                        "Folder to write the databases in (default: beside each input)");
     command->add_option("--title", options->title,
                         "Database title, at most 31 characters (default: the input's name)");
     command->add_option("--description", options->description,
@@ -217,15 +358,29 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
             },
             "ENCODER")
         ->capture_default_str();
+    command->add_flag("--split", options->split,
+                      "Audio that does not fit one database goes on in more: NAME-1.pdb, "
+                      "NAME-2.pdb, ... titled \"Title 1/2\", ... (default: cut it)");
+    command
+        ->add_option("--split-minutes", options->splitMinutes,
+                     "With --split (which it implies), end each database at M minutes")
+        ->check(CLI::Range(1, 1000))
+        ->option_text("M");
     command
         ->add_option("--threads", options->threads,
                      "Threads to use: 0 for all the processor's (at most 8), 1 for one")
+        ->capture_default_str();
+    command
+        ->add_option("-j,--jobs", options->jobs,
+                     "Inputs converted at once: 0 for one a core; they share the threads")
         ->capture_default_str();
     command->add_flag("-f,--force", options->force, "Overwrite an existing database file");
     command->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
     command->footer("Input formats this build reads, recognised by their content: " +
                     readableFormatNames() + " (" + readableFilePatterns() + ").");
-    command->callback([options, &exitCode] { exitCode = runConvert(*options); });
+    command->callback([options, &exitCode] {
+        exitCode = options->inputs.size() > 1 ? runBatchConvert(*options) : runConvert(*options);
+    });
 }
 
 }  // namespace zelvio::cli

@@ -19,6 +19,7 @@ class Pcm8FrameCoder final : public FrameCoder {
     void encodeFrame(const std::int16_t* samples, std::uint8_t* coded) override {
         encodePcm8(samples, frameSamples_, coded);
     }
+    void reset() override {}
 
   private:
     int frameSamples_;
@@ -39,6 +40,7 @@ class AdpcmFrameCoder final : public FrameCoder {
     void encodeFrame(const std::int16_t* samples, std::uint8_t* coded) override {
         encoder_.encodeFrame(samples, coded, frameSamples_, bits_);
     }
+    void reset() override { encoder_.reset(); }
 
   private:
     Encoder encoder_;

@@ -28,6 +28,8 @@ class FrameCoder {
 
     /// Codes the frameSamples() samples at samples into codedBytes() bytes at coded.
     virtual void encodeFrame(const std::int16_t* samples, std::uint8_t* coded) = 0;
+    /// Returns to the start-of-run state, as for a new database.
+    virtual void reset() = 0;
 };
 
 /// How an ADPCM coder chooses its codes. Both write codes the one decoder reads; 8-bit PCM is

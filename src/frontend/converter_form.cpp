@@ -57,6 +57,7 @@ ConversionSettings settingsFromFields(const FormFields& fields) {
     settings.bitsPerSample = bitsForMode(fields.checkedModeId);
     settings.voiceActivityDetection = fields.voiceActivityDetection;
     settings.adpcmCoding = fields.bestQuality ? AdpcmCoding::Search : AdpcmCoding::Greedy;
+    settings.split = fields.split;
     return settings;
 }
 

@@ -31,6 +31,7 @@ inline constexpr int kDescription = 1003;     ///< edit: description
 inline constexpr int kDatabasePath = 1004;    ///< edit: database file to write
 inline constexpr int kBrowseDatabase = 1005;  ///< push button "Browse" for 1004
 inline constexpr int kVoiceActivity = 1006;   ///< check box "Voice Activity Detection"
+inline constexpr int kSplit = 1007;           ///< check box: split long recordings
 inline constexpr int kEightBits = 1008;       ///< radio button: 8-bit PCM
 inline constexpr int kFourBits = 1009;        ///< radio button: 4-bit ADPCM
 inline constexpr int kThreeBits = 1010;       ///< radio button: 3-bit ADPCM
@@ -57,6 +58,7 @@ inline constexpr const char* kThreeBits = "&3 bit per sample";
 inline constexpr const char* kTwoBits = "&2 bit per sample";
 inline constexpr const char* kVoiceActivity = "&Voice Activity Detection";
 inline constexpr const char* kBestQuality = "Best &quality (slower)";
+inline constexpr const char* kSplit = "Sp&lit long recordings into several databases";
 }  // namespace form_text
 
 /// A text as shown, without its mnemonic marker: "&Browse" is "Browse", "&&" an ampersand.
@@ -95,6 +97,9 @@ inline constexpr AccessibleText kAccessibleTexts[] = {
     {control_id::kVoiceActivity, "Voice Activity Detection",
      "Stores quiet stretches as one-byte silence markers, which saves space in recordings "
      "with pauses"},
+    {control_id::kSplit, "Split long recordings into several databases",
+     "Audio that does not fit one database goes on in more databases, numbered, instead of "
+     "being cut"},
     {control_id::kOk, "OK", "Converts the recording and saves the database"},
     {control_id::kCancel, "Cancel", "Closes the dialog without converting"},
 };
@@ -103,13 +108,11 @@ inline constexpr AccessibleText kAccessibleTexts[] = {
 /// bottom and left to right. Tab stops at each of them except the radio buttons, of which it
 /// stops at the checked one only; the arrow keys move between the radio buttons.
 inline constexpr int kKeyboardOrder[] = {
-    control_id::kInputPath,    control_id::kBrowseInput,
-    control_id::kDatabasePath, control_id::kBrowseDatabase,
-    control_id::kTitle,        control_id::kDescription,
-    control_id::kEightBits,    control_id::kFourBits,
-    control_id::kThreeBits,    control_id::kTwoBits,
-    control_id::kBestQuality,  control_id::kVoiceActivity,
-    control_id::kOk,           control_id::kCancel,
+    control_id::kInputPath,      control_id::kBrowseInput, control_id::kDatabasePath,
+    control_id::kBrowseDatabase, control_id::kTitle,       control_id::kDescription,
+    control_id::kEightBits,      control_id::kFourBits,    control_id::kThreeBits,
+    control_id::kTwoBits,        control_id::kBestQuality, control_id::kVoiceActivity,
+    control_id::kSplit,          control_id::kOk,          control_id::kCancel,
 };
 
 /// A compression mode: the radio button that stands for it and the bits per sample it codes at.
@@ -139,6 +142,7 @@ struct FormFields {
     int checkedModeId = control_id::kEightBits;  ///< the checked radio button, 0 for none
     bool voiceActivityDetection = false;         ///< check box 1006
     bool bestQuality = false;                    ///< check box 1012: the search encoder
+    bool split = false;                          ///< check box 1007
 };
 
 /// The settings of a run from the fields. Texts are taken as they are: the job reports empty or

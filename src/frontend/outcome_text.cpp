@@ -59,11 +59,32 @@ std::string savedSummary(const ConversionSettings& settings, const ConversionOut
     return text;
 }
 
+std::vector<std::string> savedSummaries(const ConversionSettings& settings,
+                                        const ConversionOutcome& outcome) {
+    if (outcome.databases.size() <= 1) {
+        return {savedSummary(settings, outcome, fileSize(settings.databasePath))};
+    }
+    std::vector<std::string> lines;
+    for (const SavedDatabase& saved : outcome.databases) {
+        ConversionSettings part = settings;
+        part.databasePath = saved.path;
+        ConversionOutcome partOutcome;
+        partOutcome.framesCoded = saved.framesCoded;
+        partOutcome.framesTotal = saved.framesCoded;
+        partOutcome.recordCount = saved.recordCount;
+        lines.push_back(savedSummary(part, partOutcome, fileSize(saved.path)));
+    }
+    return lines;
+}
+
 OutcomeMessage outcomeMessage(const ConversionSettings& settings,
                               const ConversionOutcome& outcome) {
     OutcomeMessage message{outcome.message, outcome.caption, outcome.icon, outcome.detail};
     if (!outcome.failed()) {
-        message.detail = savedSummary(settings, outcome, fileSize(settings.databasePath));
+        message.detail.clear();
+        for (const std::string& line : savedSummaries(settings, outcome)) {
+            message.detail += (message.detail.empty() ? "" : "\n") + line;
+        }
         if (!outcome.inputNotice.empty()) {
             // What the user should know about the input (a recording cut short, which track).
             message.detail += "\nNote: " + outcome.inputNotice;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "job/conversion_job.h"
 
@@ -28,6 +29,12 @@ namespace zelvio {
                                        const ConversionOutcome& outcome,
                                        std::optional<std::uintmax_t> databaseBytes);
 
+/// The summary of every database a run saved: savedSummary()'s line, one for each part of a split
+/// run ("talk-2.pdb: saved, ..."), each part's size read from its file; one line otherwise, with
+/// the size of settings.databasePath.
+[[nodiscard]] std::vector<std::string> savedSummaries(const ConversionSettings& settings,
+                                                      const ConversionOutcome& outcome);
+
 /// What a front end shows for an outcome.
 struct OutcomeMessage {
     std::string text;     ///< the job's message: the main text
@@ -37,7 +44,8 @@ struct OutcomeMessage {
 };
 
 /// The message for an outcome: the job's text, caption and icon; as the detail the summary of a
-/// saved database (its size read from the file), or for a failure the job's own detail.
+/// saved database (its size read from the file; a line for each part of a split run), or for a
+/// failure the job's own detail.
 [[nodiscard]] OutcomeMessage outcomeMessage(const ConversionSettings& settings,
                                             const ConversionOutcome& outcome);
 

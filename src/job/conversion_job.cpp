@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "io/path_text.h"
 #include "job/stages.h"
 #include "wave/input_formats.h"
 
@@ -41,14 +42,25 @@ ConversionOutcome failure(const StageError& error) {
     return outcome;
 }
 
+/// The message of a run whose audio was split over several databases: how many, and their names.
+std::string splitSuccessText(const std::vector<SavedDatabase>& databases) {
+    std::string text = "Conversion completed successfully, the audio was split over " +
+                       std::to_string(databases.size()) + " audio database files: ";
+    for (std::size_t at = 0; at < databases.size(); ++at) {
+        text += (at == 0 ? "" : ", ") + quotedPath(databases[at].path.filename());
+    }
+    return text + ".";
+}
+
 /// The outcome of a run that saved its database: all of the audio, or its beginning when the
 /// database was full.
 ConversionOutcome savedOutcome(std::int64_t framesCoded, std::int64_t framesTotal,
-                               std::uint16_t recordCount) {
+                               std::vector<SavedDatabase> databases) {
     ConversionOutcome outcome;
     outcome.framesCoded = framesCoded;
     outcome.framesTotal = framesTotal;
-    outcome.recordCount = recordCount;
+    outcome.recordCount = databases.empty() ? 0 : databases.back().recordCount;
+    outcome.databases = std::move(databases);
     outcome.caption = kSavedCaption;
     if (framesCoded < framesTotal) {
         outcome.kind = OutcomeKind::DatabaseFull;
@@ -59,7 +71,8 @@ ConversionOutcome savedOutcome(std::int64_t framesCoded, std::int64_t framesTota
     } else {
         outcome.kind = OutcomeKind::Success;
         outcome.icon = OutcomeIcon::Information;
-        outcome.message = kSuccessText;
+        outcome.message = outcome.databases.size() > 1 ? splitSuccessText(outcome.databases)
+                                                       : std::string(kSuccessText);
     }
     return outcome;
 }
@@ -129,8 +142,8 @@ ConversionOutcome ConversionJob::run() {
         }
     }
     const std::string inputNotice = input->notice();
-    PalmDatabase database;
-    if (StageResult error = makeDatabase(settings_, codec, database)) {
+    DatabaseParts parts(settings_, codec, stopToken(), databaseSink_ != nullptr);
+    if (StageResult error = parts.start()) {
         return failure(*error);
     }
     ThreadPool threads(settings_.threads);
@@ -144,7 +157,7 @@ ConversionOutcome ConversionJob::run() {
     FrameLoop frames(makeFrameCoder(codecBits(static_cast<std::uint16_t>(codec)), kFrameSamples,
                                     settings_.adpcmCoding, settings_.searchPaths),
                      settings_.voiceActivityDetection);
-    if (StageResult error = streamStages(blocks, rate, frames, database, stopToken(), overlap,
+    if (StageResult error = streamStages(blocks, rate, frames, parts, stopToken(), overlap,
                                          partOf(converting, 0.0, kStreamShare))) {
         return failure(*error);
     }
@@ -153,17 +166,13 @@ ConversionOutcome ConversionJob::run() {
     if (saving && reader.statedLength() != kUnknownFrameCount) {
         saving(kStreamShare);  // a run of unknown length says only where it starts and ends
     }
-    if (StageResult error = databaseSink_ != nullptr
-                                ? saveStage(database, *databaseSink_, stopToken())
-                                : saveStage(database, settings_.databasePath, stopToken(),
-                                            settings_.replaceExisting)) {
+    if (StageResult error = parts.save(frames.framesInPart(), databaseSink_)) {
         return failure(*error);
     }
     if (saving) {
         saving(1.0);
     }
-    ConversionOutcome outcome =
-        savedOutcome(frames.framesCoded(), size.frameCount, database.numRecords());
+    ConversionOutcome outcome = savedOutcome(frames.framesCoded(), size.frameCount, parts.saved());
     outcome.inputNotice = inputNotice;
     return outcome;
 }

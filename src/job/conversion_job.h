@@ -40,6 +40,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "coding/frame_coder.h"
 #include "job/stop_token.h"
@@ -74,6 +76,17 @@ struct ConversionSettings {
     /// handler): it then writes nothing and ends with OutcomeKind::Cancelled. The token must
     /// outlive the run.
     StopToken* stop = nullptr;
+    /// Audio that does not fit one database goes on in more databases (parts) instead of being
+    /// cut: NAME-1.pdb, NAME-2.pdb, ... beside databasePath, titled "Title 1/3", "Title 2/3", ...
+    /// (see job/database_parts.h). Audio that fits is saved as without splitting, byte for byte.
+    /// A run that writes to a ByteSink (writeDatabaseTo) writes one database and cuts.
+    bool split = false;
+    /// With split: a part also ends once it holds this many minutes (at that Frame edge), so
+    /// that the parts are of even length; 0 ends parts only when the next Frame does not fit.
+    int splitMinutes = 0;
+    /// With split: a part whose file exists already stops the run (SaveError) instead of
+    /// replacing it. Checked as each part is begun, so before its Frames are coded.
+    bool keepExistingParts = false;
 };
 
 /// How a run ended.
@@ -84,6 +97,14 @@ enum class OutcomeKind {
     FileIoError,   ///< the input could not be read to its end, or memory ran out
     SaveError,     ///< the database file could not be written
     Cancelled,     ///< the run was stopped on request (ConversionSettings::stop): nothing written
+};
+
+/// One database file a run saved.
+struct SavedDatabase {
+    std::filesystem::path path;     ///< where it was saved (empty when written to a ByteSink)
+    std::string title;              ///< its name on the handheld (handheld text)
+    std::int64_t framesCoded = 0;   ///< Frames it holds
+    std::uint16_t recordCount = 0;  ///< records it holds
 };
 
 /// The box a front end shows for an outcome.
@@ -104,6 +125,9 @@ struct ConversionOutcome {
     /// A SaveError because a file stands at the database path and ConversionSettings::
     /// replaceExisting was false.
     bool targetExists = false;
+    /// The databases saved, in order: one, or with ConversionSettings::split the parts. Empty
+    /// when the run failed. framesCoded counts the Frames of all of them.
+    std::vector<SavedDatabase> databases;
 
     [[nodiscard]] bool failed() const {
         return kind != OutcomeKind::Success && kind != OutcomeKind::DatabaseFull;
@@ -130,6 +154,20 @@ inline constexpr std::uint32_t kMaxInputRate = 617575;
 
 /// Formats a duration in milliseconds as minutes:seconds, e.g. 83:20.
 std::string formatMinutesSeconds(std::int64_t milliseconds);
+
+/// The file of part (1, 2, ...) of a split run writing databasePath: NAME-1.pdb, NAME-2.pdb, ...
+/// beside NAME.pdb (the extension kept as given, none when it has none).
+[[nodiscard]] std::filesystem::path partDatabasePath(const std::filesystem::path& databasePath,
+                                                     int part);
+
+/// The title of part of parts (1 <= part <= parts): title (handheld text) with " part/parts"
+/// appended, title shortened first (and trailing spaces dropped) so that the whole fits the 31
+/// characters of a database name: parts installed together need names of their own, as the
+/// handheld replaces a database of the same name.
+[[nodiscard]] std::string partTitle(std::string_view title, int part, int parts);
+
+/// Frames at 10000 Hz in minutes of audio (3000 a minute).
+inline constexpr std::int64_t kFramesPerMinute = 3000;
 
 /// The parts of a run, in the order it goes through them, as progress reports name them.
 enum class ConversionStage {

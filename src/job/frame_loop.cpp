@@ -16,7 +16,24 @@ FrameLoop::FrameLoop(std::unique_ptr<FrameCoder> coder, bool detection)
     detector_.configure(kDetectorPeakLimit, kDetectorMeanLimit, kDetectorHangover);
 }
 
-StageResult FrameLoop::codeFrame(const std::int16_t* frame, PalmDatabase& database) {
+StageResult FrameLoop::nextPart(DatabaseParts& parts) {
+    if (StageResult error = parts.next(framesInPart_)) {
+        return error;
+    }
+    // A part plays on its own: its coder and detector start as a new run's do.
+    coder_->reset();
+    detector_ = VoiceActivityDetector{};
+    detector_.configure(kDetectorPeakLimit, kDetectorMeanLimit, kDetectorHangover);
+    framesInPart_ = 0;
+    return std::nullopt;
+}
+
+StageResult FrameLoop::codeFrame(const std::int16_t* frame, DatabaseParts& parts) {
+    if (parts.splits() && parts.complete(framesInPart_)) {
+        if (StageResult error = nextPart(parts)) {
+            return error;
+        }
+    }
     std::array<std::uint8_t, 1 + codedFrameBytes(8)> chunk{};  // the marker and the widest Frame
     std::uint16_t length = 0;
     std::uint8_t level = 0;
@@ -28,18 +45,28 @@ StageResult FrameLoop::codeFrame(const std::int16_t* frame, PalmDatabase& databa
         coder_->encodeFrame(frame, chunk.data() + 1);
         length = static_cast<std::uint16_t>(1 + coder_->codedBytes());
     }
+    PalmDatabase& database = parts.current();
     if (database.appendChunk(0, length, chunk.data()) != kDbOk) {
-        if (database.isFull()) {
+        if (!database.isFull()) {
+            return StageError{OutcomeKind::FileIoError, "not enough memory for the database"};
+        }
+        if (!parts.splits() || framesInPart_ == 0) {
             full_ = true;
             return std::nullopt;
         }
-        return StageError{OutcomeKind::FileIoError, "not enough memory for the database"};
+        // The part ends where this Frame did not fit; the next part codes it afresh (an empty
+        // database always takes one Frame, so this goes no deeper).
+        if (StageResult error = nextPart(parts)) {
+            return error;
+        }
+        return codeFrame(frame, parts);
     }
     ++framesCoded_;
+    ++framesInPart_;
     return std::nullopt;
 }
 
-StageResult FrameLoop::code(std::span<const std::int16_t> samples, PalmDatabase& database) {
+StageResult FrameLoop::code(std::span<const std::int16_t> samples, DatabaseParts& parts) {
     std::size_t at = 0;
     if (partialCount_ > 0 && !full_) {
         const std::size_t take = std::min(samples.size(), kFrameLength - partialCount_);
@@ -50,12 +77,12 @@ StageResult FrameLoop::code(std::span<const std::int16_t> samples, PalmDatabase&
             return std::nullopt;
         }
         partialCount_ = 0;
-        if (StageResult error = codeFrame(partial_.data(), database)) {
+        if (StageResult error = codeFrame(partial_.data(), parts)) {
             return error;
         }
     }
     for (; !full_ && samples.size() - at >= kFrameLength; at += kFrameLength) {
-        if (StageResult error = codeFrame(samples.data() + at, database)) {
+        if (StageResult error = codeFrame(samples.data() + at, parts)) {
             return error;
         }
     }

@@ -24,13 +24,20 @@ DbStatus saveDatabase(PalmDatabase& database, const std::filesystem::path& path)
     return saveDatabase(database, file);
 }
 
-DbStatus saveDatabase(PalmDatabase& database, AtomicFile& file, const StopToken* stop) {
+DbStatus writeDatabase(PalmDatabase& database, AtomicFile& file, const StopToken* stop) {
     if (!file.open()) {
         return kDbCannotCreate;
     }
     AtomicFileSink sink(file, stop);
     if (database.writeImage(sink) != kDbOk || sink.stopped()) {
         file.discard();
+        return kDbCannotCreate;
+    }
+    return kDbOk;
+}
+
+DbStatus saveDatabase(PalmDatabase& database, AtomicFile& file, const StopToken* stop) {
+    if (writeDatabase(database, file, stop) != kDbOk) {
         return kDbCannotCreate;
     }
     return file.commit() ? kDbOk : kDbCannotCreate;

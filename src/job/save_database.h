@@ -21,4 +21,10 @@ namespace zelvio {
 [[nodiscard]] DbStatus saveDatabase(PalmDatabase& database, AtomicFile& file,
                                     const StopToken* stop = nullptr);
 
+/// Writes the database's image to file, opened here, without committing it: the caller commits
+/// (or discards) it later. kDbCannotCreate when the file could not be created or written whole,
+/// or a stop was requested; the temporary file is then removed.
+[[nodiscard]] DbStatus writeDatabase(PalmDatabase& database, AtomicFile& file,
+                                     const StopToken* stop = nullptr);
+
 }  // namespace zelvio

@@ -174,13 +174,13 @@ struct FrameStage::Ahead {
     StageResult error;  // written by the thread; read after it is joined
     std::thread thread;
 
-    void code(FrameLoop& frames, PalmDatabase& database) {
+    void code(FrameLoop& frames, DatabaseParts& parts) {
         for (;;) {
             SlotQueue::Slot* slot = queue.beginRead();
             if (slot == nullptr) {
                 return;
             }
-            error = frames.code(slot->samples, database);
+            error = frames.code(slot->samples, parts);
             const bool last = slot->last;
             queue.endRead();
             framesCoded.store(frames.framesCoded(), std::memory_order_relaxed);
@@ -195,12 +195,11 @@ struct FrameStage::Ahead {
     }
 };
 
-FrameStage::FrameStage(FrameLoop& frames, PalmDatabase& database, bool codeAhead)
-    : frames_(frames), database_(database) {
+FrameStage::FrameStage(FrameLoop& frames, DatabaseParts& parts, bool codeAhead)
+    : frames_(frames), parts_(parts) {
     if (codeAhead) {
         auto ahead = std::make_unique<Ahead>();
-        if (start(ahead->thread,
-                  [a = ahead.get(), &frames, &database] { a->code(frames, database); })) {
+        if (start(ahead->thread, [a = ahead.get(), &frames, &parts] { a->code(frames, parts); })) {
             ahead_ = std::move(ahead);
         }
     }
@@ -233,7 +232,7 @@ std::vector<std::int16_t>* FrameStage::nextBatch() {
 
 void FrameStage::handOver(bool last) {
     if (!ahead_) {
-        error_ = frames_.code(batch_, database_);
+        error_ = frames_.code(batch_, parts_);
         return;
     }
     if (ahead_->held != nullptr) {
@@ -282,8 +281,8 @@ StageResult InputBlocks::next(MonoBlock& block) {
     return error;
 }
 
-FrameStage::FrameStage(FrameLoop& frames, PalmDatabase& database, bool)
-    : frames_(frames), database_(database) {}
+FrameStage::FrameStage(FrameLoop& frames, DatabaseParts& parts, bool)
+    : frames_(frames), parts_(parts) {}
 
 FrameStage::~FrameStage() = default;
 
@@ -296,7 +295,7 @@ std::vector<std::int16_t>* FrameStage::nextBatch() {
 }
 
 void FrameStage::handOver(bool) {
-    error_ = frames_.code(batch_, database_);
+    error_ = frames_.code(batch_, parts_);
 }
 
 StageResult FrameStage::finish() {

@@ -5,6 +5,7 @@
 //   openInput            the input file, through the input seam, at a rate we convert
 //   checkDatabasePath    the target can be written before any time is spent
 //   makeDatabase         the image with its title, description and first stream record
+//   DatabaseParts        the run's databases: one, or with splitting one part after another
 //   InputBlocks          the input mixed to 16-bit mono, block by block (read ahead on a thread
 //                        of its own when the run has threads, from before the plan is made)
 //   RateConverter        the run's resampling plan: 10000 Hz from the input's rate
@@ -13,7 +14,7 @@
 //                        has threads)
 //   streamStages         the blocks through the RateConverter into the FrameStage, until the
 //                        input ends or the database is full
-//   saveStage            the image written out whole
+//   saveStage            the image written out whole (DatabaseParts::save: every part)
 //
 // A stage that stops the run gives back a StageError: the outcome kind and the detail the user
 // sees. Every stage reports its progress as a fraction of its own work. Memory stays flat in the
@@ -215,6 +216,68 @@ class InputBlocks {
 /// stop is requested before the first byte is written.
 [[nodiscard]] StageResult saveStage(PalmDatabase& database, ByteSink& sink, const StopToken& stop);
 
+// --- Parts ---------------------------------------------------------------------------------
+
+/// The databases a run fills, one after the other. Without splitting there is one, which takes
+/// Frames until it is full, and is saved by saveStage. With splitting (ConversionSettings::split)
+/// a part ends when the next Frame does not fit it, or once it holds the part length; the
+/// finished part is written to a temporary file beside its target, and a new database, made as
+/// the first was, takes the next Frames. save() then gives every part its title ("Title 1/3")
+/// and puts them all in place; a run whose audio fitted the first part saves it as a run without
+/// splitting does, at databasePath with the plain title. Memory holds one part at a time.
+class DatabaseParts {
+  public:
+    /// settings and stop must outlive the parts. toSink: the run writes to a ByteSink, which
+    /// takes one database, so it does not split.
+    DatabaseParts(const ConversionSettings& settings, CodecCode codec, const StopToken& stop,
+                  bool toSink);
+    /// Removes the temporary files of parts not saved.
+    ~DatabaseParts();
+    DatabaseParts(const DatabaseParts&) = delete;
+    DatabaseParts& operator=(const DatabaseParts&) = delete;
+
+    /// Makes the first database (makeDatabase).
+    [[nodiscard]] StageResult start();
+    /// The database that takes the next Frames.
+    [[nodiscard]] PalmDatabase& current() { return *current_; }
+    /// True when a full database goes on in another part rather than ending the run.
+    [[nodiscard]] bool splits() const { return splits_; }
+    /// True when the current part, holding framesInPart Frames, has its length and ends before
+    /// the next Frame.
+    [[nodiscard]] bool complete(std::int64_t framesInPart) const {
+        return partFrames_ > 0 && framesInPart >= partFrames_;
+    }
+    /// Ends the current part, which holds framesInPart Frames: writes it to its temporary file
+    /// and makes the next database. SaveError when the file cannot be written (or exists, with
+    /// keepExistingParts), FileIoError when memory runs out, Cancelled on a stop.
+    [[nodiscard]] StageResult next(std::int64_t framesInPart);
+    /// Parts so far, the current one included (until save()).
+    [[nodiscard]] int count() const;
+
+    /// Saves the run's databases, the current part holding framesInPart Frames: to sink when
+    /// not null, else to their files (all of them, or none: a part that cannot be put in place
+    /// takes the ones before it away again). Errors as saveStage.
+    [[nodiscard]] StageResult save(std::int64_t framesInPart, ByteSink* sink);
+    /// The databases save() wrote.
+    [[nodiscard]] const std::vector<SavedDatabase>& saved() const { return saved_; }
+
+  private:
+    struct Finished;
+
+    /// Writes the current part, holding framesInPart Frames, to its temporary file.
+    [[nodiscard]] StageResult finishPart(std::int64_t framesInPart);
+
+    const ConversionSettings& settings_;
+    CodecCode codec_;
+    const StopToken& stop_;
+    bool splits_;
+    std::int64_t partFrames_ = 0;  ///< the part length in Frames; 0 none
+    std::string title_;            ///< the run's title, handheld text
+    std::unique_ptr<PalmDatabase> current_;
+    std::vector<Finished> finished_;
+    std::vector<SavedDatabase> saved_;
+};
+
 // --- Resampling ----------------------------------------------------------------------------
 
 /// How much a run converts.
@@ -275,28 +338,36 @@ inline constexpr std::int16_t kDetectorHangover = 1400;
 
 /// Takes the resampled samples Frame by Frame, as they come: with detection on, a quiet Frame
 /// becomes a one-byte silence chunk; any other Frame is coded by the FrameCoder behind marker 0.
-/// Each chunk is appended to stream 0 of the database. Samples short of a whole Frame wait for
-/// the next call; a final partial Frame is never coded.
+/// Each chunk is appended to stream 0 of the current database of the parts. Samples short of a
+/// whole Frame wait for the next call; a final partial Frame is never coded. When a part ends
+/// (the Frame did not fit, or the part has its length) and the parts split, the next part
+/// begins as any database does: the Frame is coded again by a fresh coder and detector.
 class FrameLoop {
   public:
     /// A loop coding with coder; detection on or off.
     FrameLoop(std::unique_ptr<FrameCoder> coder, bool detection);
 
-    /// Codes every whole Frame that samples complete into database. Stops, with no error, once
-    /// the database is full (full()). FileIoError when memory runs out.
-    [[nodiscard]] StageResult code(std::span<const std::int16_t> samples, PalmDatabase& database);
+    /// Codes every whole Frame that samples complete into parts. Stops, with no error, once
+    /// the database is full and the parts do not split (full()). FileIoError when memory runs
+    /// out; the errors of DatabaseParts::next().
+    [[nodiscard]] StageResult code(std::span<const std::int16_t> samples, DatabaseParts& parts);
 
-    /// Frames stored in the database so far.
+    /// Frames stored in the databases so far.
     [[nodiscard]] std::int64_t framesCoded() const { return framesCoded_; }
+    /// Frames stored in the current part.
+    [[nodiscard]] std::int64_t framesInPart() const { return framesInPart_; }
     /// True once a Frame did not fit: the database is full and takes no more.
     [[nodiscard]] bool full() const { return full_; }
 
   private:
-    [[nodiscard]] StageResult codeFrame(const std::int16_t* frame, PalmDatabase& database);
+    [[nodiscard]] StageResult codeFrame(const std::int16_t* frame, DatabaseParts& parts);
+    /// Ends the current part and starts the coder and detector afresh for the next.
+    [[nodiscard]] StageResult nextPart(DatabaseParts& parts);
 
     std::unique_ptr<FrameCoder> coder_;
     bool detection_;
     VoiceActivityDetector detector_;
+    std::int64_t framesInPart_ = 0;
     std::array<std::int16_t, kFrameSamples> partial_{};  ///< samples of an incomplete Frame
     std::size_t partialCount_ = 0;
     std::int64_t framesCoded_ = 0;
@@ -312,9 +383,9 @@ class FrameStage {
     /// Batches that may wait for the coder thread.
     static constexpr std::size_t kQueuedBatches = 3;
 
-    /// frames and database must outlive the stage and are the stage's until finish().
+    /// frames and parts must outlive the stage and are the stage's until finish().
     /// codeAhead is ignored in a build without threads and when the system refuses to start one.
-    FrameStage(FrameLoop& frames, PalmDatabase& database, bool codeAhead);
+    FrameStage(FrameLoop& frames, DatabaseParts& parts, bool codeAhead);
     /// Stops and joins the coder thread, if any, whatever it had still to code.
     ~FrameStage();
     FrameStage(const FrameStage&) = delete;
@@ -336,7 +407,7 @@ class FrameStage {
     struct Ahead;
 
     FrameLoop& frames_;
-    PalmDatabase& database_;
+    DatabaseParts& parts_;
     std::vector<std::int16_t> batch_;  ///< the batch coded on the calling thread
     StageResult error_;                ///< the calling thread's coding error
     std::unique_ptr<Ahead> ahead_;
@@ -344,13 +415,13 @@ class FrameStage {
 
 // --- The streamed stages -------------------------------------------------------------------
 
-/// Takes the input's blocks through rate into frames and database until the input has ended or
-/// the database is full; then stops reading (for an input of unknown length cut short, the rest
-/// is read only to learn its length). With codeAhead the Frames are coded on a thread of their
-/// own (FrameStage). Checks stop at every block (Cancelled). Reports the fraction of the run's
-/// Frames coded; nothing for an input of unknown length.
+/// Takes the input's blocks through rate into frames and parts until the input has ended or
+/// the database is full (and the parts do not split); then stops reading (for an input of unknown
+/// length cut short, the rest is read only to learn its length). With codeAhead the Frames are
+/// coded on a thread of their own (FrameStage). Checks stop at every block (Cancelled). Reports the
+/// fraction of the run's Frames coded; nothing for an input of unknown length.
 [[nodiscard]] StageResult streamStages(InputBlocks& blocks, RateConverter& rate, FrameLoop& frames,
-                                       PalmDatabase& database, const StopToken& stop,
-                                       bool codeAhead, const ProgressReport& progress);
+                                       DatabaseParts& parts, const StopToken& stop, bool codeAhead,
+                                       const ProgressReport& progress);
 
 }  // namespace zelvio

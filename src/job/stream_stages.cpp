@@ -4,11 +4,11 @@
 namespace zelvio {
 
 StageResult streamStages(InputBlocks& blocks, RateConverter& rate, FrameLoop& frames,
-                         PalmDatabase& database, const StopToken& stop, bool codeAhead,
+                         DatabaseParts& parts, const StopToken& stop, bool codeAhead,
                          const ProgressReport& progress) {
     // Frames the run codes, for the progress report; unknown (0) while the length is.
     const std::int64_t frameCount = rate.sizeKnown() ? rate.size().frameCount : 0;
-    FrameStage coding(frames, database, codeAhead);
+    FrameStage coding(frames, parts, codeAhead);
     for (bool ended = false; !ended;) {
         MonoBlock block;
         if (StageResult error = blocks.next(block)) {

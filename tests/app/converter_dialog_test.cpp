@@ -229,9 +229,9 @@ class ConverterDialogTest : public QObject {
         QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
         QCOMPARE(dialog.control(kDescription)->geometry(), units.toPixels(112, 87, 225, 14));
         QCOMPARE(dialog.control(kOk)->geometry(), units.toPixels(100, 234, 50, 14));
-        // Top to bottom: input row, database row, title, description, modes, check box, OK.
-        const int order[] = {kInputPath, kDatabasePath, kTitle,         kDescription,
-                             kEightBits, kTwoBits,      kVoiceActivity, kOk};
+        // Top to bottom: input row, database row, title, description, modes, check boxes, OK.
+        const int order[] = {kInputPath, kDatabasePath,  kTitle, kDescription, kEightBits,
+                             kTwoBits,   kVoiceActivity, kSplit, kOk};
         for (size_t i = 1; i < std::size(order); ++i) {
             QVERIFY2(dialog.control(order[i - 1])->y() < dialog.control(order[i])->y(),
                      qPrintable(QString::number(order[i])));
@@ -254,8 +254,8 @@ class ConverterDialogTest : public QObject {
             }
         };
         tabThrough({kCancel, kInputPath, kBrowseInput, kDatabasePath, kBrowseDatabase, kTitle,
-                    kDescription, kEightBits, kVoiceActivity, kOk});
-        tabThrough({kVoiceActivity, kEightBits, kDescription, kTitle, kBrowseDatabase,
+                    kDescription, kEightBits, kVoiceActivity, kSplit, kOk});
+        tabThrough({kSplit, kVoiceActivity, kEightBits, kDescription, kTitle, kBrowseDatabase,
                     kDatabasePath, kBrowseInput, kInputPath, kCancel},
                    true);
         // Within the group the arrow keys move and check; Tab then stops at the new choice.
@@ -278,6 +278,7 @@ class ConverterDialogTest : public QObject {
         waitForOutcome(dialog);
         QCOMPARE(dialog.settings().title, std::string("Memo"));
         QCOMPARE(dialog.settings().bitsPerSample, 4);
+        QVERIFY(!dialog.settings().split);  // off unless checked
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
 
@@ -297,7 +298,7 @@ class ConverterDialogTest : public QObject {
             }
         }
         texts << dialog.findChild<QGroupBox*>()->title();
-        QCOMPARE(texts.size(), 4 + 8 + 1);
+        QCOMPARE(texts.size(), 4 + 9 + 1);
         QSet<QKeySequence> letters;
         for (const QString& text : texts) {
             const QKeySequence letter = QKeySequence::mnemonic(text);
@@ -358,7 +359,7 @@ class ConverterDialogTest : public QObject {
             QVERIFY2(!child->text(QAccessible::Description).isEmpty(), qPrintable(name));
             names.insert(name);
         }
-        QCOMPARE(focusable, 14);
+        QCOMPARE(focusable, 15);
         // Labels are read without their mnemonic marker.
         for (QLabel* label : dialog.findChildren<QLabel*>()) {
             QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
@@ -373,7 +374,7 @@ class ConverterDialogTest : public QObject {
         dialog.showConversionPreview(0.45, ConversionStage::Converting, std::chrono::seconds(20));
         QVERIFY(bar->isVisible());
         for (const AccessibleText& text : kAccessibleTexts) {
-            QVERIFY2(!dialog.control(text.id)->isEnabled(), text.name);
+            QVERIFY2(dialog.control(text.id)->isEnabled() == (text.id == kCancel), text.name);
         }
         QCOMPARE(bar->value(), 450);
         QCOMPARE(bar->text(), QStringLiteral("Converting: 45%, about 25 s left"));
@@ -426,6 +427,36 @@ class ConverterDialogTest : public QObject {
             message.detail.contains(QStringLiteral("63,282 of 64,000 Frames (21:05 of 21:20)")),
             qPrintable(message.detail));
         QCOMPARE(message.detail, cliSummary({input, "-o", output, "--title", "Long", "--force"}));
+    }
+
+    // With the split box checked the same recording goes on in a second database; the message
+    // names both and the detail is zelvio convert --split's lines.
+    void aSplitRecordingNamesItsDatabasesAsZelvioConvertDoes() {
+        std::vector<std::int16_t> samples(1280 * 1000);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = static_cast<std::int16_t>(static_cast<int>(i * 37 % 2000) - 1000);
+        }
+        const QString input = folder_->filePath(QStringLiteral("lecture.wav"));
+        test_support::writeFile(
+            pathFromText(input),
+            test_support::canonicalWave({.sampleRate = 1000}, test_support::pcm16Bytes(samples)));
+        const QString output = folder_->filePath(QStringLiteral("lecture.pdb"));
+        ConverterDialog dialog(presenter_, chooser_);
+        edit(dialog, kInputPath)->setText(input);
+        edit(dialog, kTitle)->setText(QStringLiteral("Lecture"));
+        QVERIFY(!button(dialog, kSplit)->isChecked());  // off by default
+        button(dialog, kSplit)->setChecked(true);
+        click(dialog, kOk);
+        waitForOutcome(dialog);
+        const Message& message = presenter_.messages.front();
+        QCOMPARE(message.text,
+                 QStringLiteral("Conversion completed successfully, the audio was split over 2 "
+                                "audio database files: \"lecture-1.pdb\", \"lecture-2.pdb\"."));
+        QCOMPARE(message.icon, OutcomeIcon::Information);
+        QVERIFY(!QFileInfo::exists(output));
+        QCOMPARE(message.detail,
+                 cliSummary({input, "-o", output, "--title", "Lecture", "--split", "--force"}));
+        QCOMPARE(message.detail.count(QLatin1Char('\n')), 1);
     }
 
     void databaseNameFollowsTheInputUntilTheUserNamesOne() {

@@ -122,4 +122,61 @@ TEST(ZelvioCommand, SigintAndSigtermStopAConversionAndLeaveNothing) {
     }
 }
 
+// Ctrl-C in a batch stops every running conversion: the databases already saved stay, the
+// others are neither written nor left as temporary files.
+TEST(ZelvioCommand, SigintStopsEveryConversionOfABatchAndKeepsTheFinishedOnes) {
+    TempDirectory dir;
+    dir.write("short.wav", toneWave(8000, 8000));
+    for (const char* name : {"long1.wav", "long2.wav"}) {
+        constexpr std::uint32_t kDataBytes = 48000u * 4 * 9000;  // sparse, as above
+        Bytes header =
+            zelvio::test_support::canonicalWave({.channels = 2, .sampleRate = 48000}, {});
+        header.resize(header.size() - 4);
+        zelvio::test_support::appendLe32(header, kDataBytes);
+        fs::resize_file(dir.write(name, header), header.size() + kDataBytes);
+    }
+    ASSERT_EQ(zelvio(dir, "convert short.wav -o single.pdb -q --bits 4").status, 0);
+
+    const std::string program = ZELVIO_CLI;
+    std::vector<std::string> arguments = {program,     "convert",   "long1.wav", "short.wav",
+                                          "long2.wav", "--bits",    "4",         "-j",
+                                          "2",         "--threads", "2"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (dir / "out.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (dir / "err.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // Once the short file is saved (the long ones run for minutes), stop the batch.
+    int status = 0;
+    pid_t ended = 0;
+    while ((!catches(pid, SIGINT) || !fs::exists(dir / "short.pdb")) &&
+           (ended = ::waitpid(pid, &status, WNOHANG)) == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(ended, 0) << "the command ended before it could be stopped";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal itself";
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(readText(dir / "err.txt"),
+              "zelvio: Conversion cancelled: 1 of 3 files were converted\n");
+    EXPECT_EQ(dir.entries(),
+              (std::vector<std::string>{"err.txt", "long1.wav", "long2.wav", "out.txt", "short.pdb",
+                                        "short.wav", "single.pdb", "stderr.txt", "stdout.txt"}));
+    EXPECT_EQ(readFileBytes(dir / "short.pdb"), readFileBytes(dir / "single.pdb"));
+}
+
 }  // namespace

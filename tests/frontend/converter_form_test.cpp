@@ -31,6 +31,7 @@ TEST(ConverterForm, EveryTextShowsAsBeforeWithAMnemonicNoOtherControlUses) {
         {form_text::kTwoBits, "2 bit per sample"},
         {form_text::kVoiceActivity, "Voice Activity Detection"},
         {form_text::kBestQuality, "Best quality (slower)"},
+        {form_text::kSplit, "Split long recordings into several databases"},
     };
     std::set<char> letters;
     for (const auto& c : cases) {
@@ -77,7 +78,7 @@ TEST(ConverterForm, EveryControlHasAUniqueAccessibleNameAndADescriptionAndAPlace
     const std::set<int> ordered(std::begin(kKeyboardOrder), std::end(kKeyboardOrder));
     EXPECT_EQ(ids, ordered);
     EXPECT_EQ(ordered.size(), std::size(kKeyboardOrder));  // each control once
-    EXPECT_EQ(ordered.size(), 14u);
+    EXPECT_EQ(ordered.size(), 15u);  // the 13 of the original form, best quality and split
 }
 
 TEST(ConverterForm, CheckedRadioButtonGivesTheBitsPerSample) {
@@ -110,6 +111,7 @@ TEST(ConverterForm, SettingsTakeTheFieldsAsTheyAreNonAsciiPathsIncluded) {
     fields.description = "";
     fields.checkedModeId = control_id::kThreeBits;
     fields.voiceActivityDetection = true;
+    fields.split = true;
     const ConversionSettings settings = settingsFromFields(fields);
     // (u8string is compared as bytes: GoogleTest prints no char8_t strings here.)
     EXPECT_TRUE(settings.inputPath.u8string() == u8"/rec/Größe – 録音.wav");
@@ -124,6 +126,8 @@ TEST(ConverterForm, SettingsTakeTheFieldsAsTheyAreNonAsciiPathsIncluded) {
     fields.bestQuality = true;
     EXPECT_EQ(settingsFromFields(fields).adpcmCoding, AdpcmCoding::Search);
     EXPECT_EQ(settingsFromFields(fields).searchPaths, 0);  // the search's default width
+    EXPECT_TRUE(settings.split);
+    EXPECT_EQ(settings.splitMinutes, 0);  // parts end only when full
 }
 
 TEST(ConverterForm, SuggestedDatabaseIsTheInputWithPdbBesideIt) {

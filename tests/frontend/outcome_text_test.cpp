@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "frontend/converter_form.h"
 #include "support/files.h"
 
 namespace zelvio {
@@ -83,6 +84,33 @@ TEST(OutcomeText, ASavedDatabaseGetsTheSummaryWithItsSizeAFailureTheJobsDetail) 
     EXPECT_EQ(message.caption, kErrorCaption);
     EXPECT_EQ(message.icon, OutcomeIcon::Stop);
     EXPECT_EQ(message.detail, outcome.detail);
+}
+
+TEST(OutcomeText, ASplitRunGetsALineForEachPart) {
+    TempDirectory dir;
+    dir.write("talk-1.pdb", test_support::Bytes(12727864 % 100000, 0));
+    dir.write("talk-2.pdb", test_support::Bytes(3000, 0));
+    ConversionSettings settings;
+    settings.databasePath = dir / "talk.pdb";
+    settings.split = true;
+    ConversionOutcome outcome = saved(63282 + 100, 63282 + 100, 2);
+    outcome.databases = {{dir / "talk-1.pdb", "talk 1/2", 63282, 200},
+                         {dir / "talk-2.pdb", "talk 2/2", 100, 2}};
+    const std::string folder = utf8FromPath(dir.path()) + "/";
+    EXPECT_EQ(savedSummaries(settings, outcome),
+              (std::vector<std::string>{
+                  folder + "talk-1.pdb: saved, 27,864 bytes, 8-bit PCM, 63,282 Frames (21:05), "
+                           "200 records",
+                  folder + "talk-2.pdb: saved, 3,000 bytes, 8-bit PCM, 100 Frames (0:02), "
+                           "2 records"}));
+    EXPECT_EQ(outcomeMessage(settings, outcome).detail,
+              savedSummaries(settings, outcome)[0] + "\n" + savedSummaries(settings, outcome)[1]);
+
+    // One database: the one line, sized from the database path.
+    outcome.databases.resize(1);
+    dir.write("talk.pdb", test_support::Bytes(10, 0));
+    EXPECT_EQ(savedSummaries(settings, outcome),
+              std::vector<std::string>{savedSummary(settings, outcome, 10)});
 }
 
 }  // namespace
