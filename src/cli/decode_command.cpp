@@ -62,7 +62,7 @@ int runDecode(const DecodeCommandOptions& options) {
         return kExitFailure;
     }
     DatabaseDecoder decoder(reader, DecodeOptions{.comfortNoise = options.comfortNoise});
-    ProgressBar progress("decoding", !options.quiet);
+    ProgressBar progress("Decoding", !options.quiet);
     std::array<std::int16_t, kFrameSamples> frame{};
     while (decoder.nextFrame(frame.data())) {
         if (writer.writeSamples(frame.data(), frame.size()) != kWaveOk) {
