@@ -8,6 +8,7 @@
 // left, and the command exits with 128 + the signal's number (130, 143). In a batch every running
 // conversion stops so, and the databases already saved stay.
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <set>
@@ -19,8 +20,11 @@
 #include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal.h"
+#include "cli/usage.h"
 #include "coding/search_encoder.h"
 #include "frontend/outcome_text.h"
+#include "frontend/progress_text.h"
+#include "frontend/text_warnings.h"
 #include "io/path_text.h"
 #include "io/scratch_file.h"
 #include "job/conversion_batch.h"
@@ -147,6 +151,11 @@ int runConvert(const ConvertOptions& options) {
 
     // The job opens the input before it judges the output, so that the first message names the
     // first real problem.
+    if (!options.quiet) {
+        for (const std::string& warning : handheldTextWarnings(settings)) {
+            printError("warning: " + warning);
+        }
+    }
     ScratchFile spooled;  // standard input, removed on every way out
     if (fromStandardInput) {
         if (std::string error; !spoolStandardInput(spooled, error)) {
@@ -158,8 +167,10 @@ int runConvert(const ConvertOptions& options) {
     // From here on Ctrl-C and SIGTERM stop the run cleanly (while standard input is spooled they
     // end the process, and the spooled copy, whose name is already gone, with it).
     const StopOnSignals stopOnSignals;
-    ProgressBar progress("converting", !options.quiet);
-    ConversionJob job(settings, [&](double fraction) { progress.update(fraction); });
+    ProgressBar progress(std::string(stageText(ConversionStage::Reading)), !options.quiet);
+    ConversionJob job(settings, [&](double fraction, ConversionStage stage) {
+        progress.update(fraction, stageText(stage));
+    });
     if (fromStandardInput) {
         job.readInputFrom(spooled.stream());
     }
@@ -336,7 +347,7 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
     command->add_option("--description", options->description,
                         "Description stored in the database, at most 63 characters");
     command->add_option("--bits", options->bits, "Bits per sample: 8 (PCM), 4, 3 or 2 (ADPCM)")
-        ->check(CLI::IsMember({8, 4, 3, 2}))
+        ->check(oneOf({"8", "4", "3", "2"}, "8 (PCM), 4, 3 or 2 (ADPCM)"))
         ->capture_default_str();
     command->add_flag("--vad", options->vad,
                       "Voice activity detection: store quiet stretches as silence");
@@ -369,10 +380,12 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
     command
         ->add_option("--threads", options->threads,
                      "Threads to use: 0 for all the processor's (at most 8), 1 for one")
+        ->check(wholeNumber(0, std::numeric_limits<unsigned>::max()))
         ->capture_default_str();
     command
         ->add_option("-j,--jobs", options->jobs,
                      "Inputs converted at once: 0 for one a core; they share the threads")
+        ->check(wholeNumber(0, std::numeric_limits<unsigned>::max()))
         ->capture_default_str();
     command->add_flag("-f,--force", options->force, "Overwrite an existing database file");
     command->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");

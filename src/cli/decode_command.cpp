@@ -74,7 +74,7 @@ int runDecode(const DecodeCommandOptions& options) {
     // From here on Ctrl-C and SIGTERM stop the decoding; the unfinished file goes with the writer.
     const StopOnSignals stopOnSignals;
     const StopToken& stop = signalStopToken();
-    ProgressBar progress("decoding", !options.quiet);
+    ProgressBar progress("Decoding", !options.quiet);
     std::array<std::int16_t, kFrameSamples> frame{};
     while (decoder.nextFrame(frame.data())) {
         if (stop.requested()) {

@@ -1,11 +1,13 @@
 #include "cli/terminal.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <system_error>
 
 #include "io/file_system.h"
+#include "frontend/progress_text.h"
 #include "io/path_text.h"
 
 namespace zelvio::cli {
@@ -15,38 +17,112 @@ void printError(std::string_view message) {
     std::fprintf(stderr, "zelvio: %s\n", safe.c_str());
 }
 
+namespace {
+
+/// The width of the terminal on standard error; 80 when it cannot be told.
+int terminalColumns() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    return 80;
+}
+
+}  // namespace
+
 ProgressBar::ProgressBar(std::string label, bool enabled)
-    : label_(std::move(label)), enabled_(enabled && ::isatty(STDERR_FILENO) == 1) {}
+    : label_(std::move(label)),
+      out_(stderr),
+      enabled_(enabled && ::isatty(STDERR_FILENO) == 1),
+      columns_(enabled_ ? terminalColumns() : 80) {
+    start();
+}
+
+ProgressBar::ProgressBar(std::string label, std::FILE* out, bool draw, int columns)
+    : label_(std::move(label)), out_(out), enabled_(draw), columns_(columns) {
+    start();
+}
+
+void ProgressBar::start() {
+    if (!enabled_) {
+        return;
+    }
+    const std::lock_guard lock(mutex_);
+    drawLocked();
+    ticker_ = std::thread([this] {
+        std::unique_lock lock(mutex_);
+        while (!finished_) {
+            if (!wake_.wait_for(lock, std::chrono::seconds(1), [this] { return finished_; })) {
+                drawLocked();
+            }
+        }
+    });
+}
 
 ProgressBar::~ProgressBar() {
     finish();
 }
 
 void ProgressBar::update(double fraction) {
-    constexpr auto kQuietStart = std::chrono::milliseconds(300);
-    if (!enabled_ || std::chrono::steady_clock::now() - started_ < kQuietStart) {
+    if (!enabled_) {
         return;
     }
-    const int permille = static_cast<int>(fraction * 1000.0);
-    if (permille == lastPermille_) {
+    const std::lock_guard lock(mutex_);
+    fraction_ = fraction;
+    drawLocked();
+}
+
+void ProgressBar::update(double fraction, std::string_view label) {
+    if (!enabled_) {
         return;
     }
-    lastPermille_ = permille;
-    constexpr int kWidth = 40;
-    const int filled = permille * kWidth / 1000;
-    std::string bar(static_cast<std::size_t>(filled), '#');
-    bar.resize(kWidth, '.');
-    std::fprintf(stderr, "\r%s [%s] %3d%%", label_.c_str(), bar.c_str(), permille / 10);
-    std::fflush(stderr);
-    drawn_ = true;
+    const std::lock_guard lock(mutex_);
+    fraction_ = fraction;
+    label_ = label;
+    drawLocked();
+}
+
+void ProgressBar::drawLocked() {
+    if (finished_) {
+        return;
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started_);
+    std::string line = terminalProgressLine(label_, fraction_, elapsed, columns_);
+    if (line == lastLine_) {
+        return;
+    }
+    // Back to the start of the line, the new text, and the rest of the old one cleared.
+    std::fprintf(out_, "\r%s\033[K", line.c_str());
+    std::fflush(out_);
+    lastLine_ = std::move(line);
+    ++draws_;
 }
 
 void ProgressBar::finish() {
-    if (drawn_) {
-        std::fprintf(stderr, "\r\033[K");
-        std::fflush(stderr);
-        drawn_ = false;
+    if (!enabled_) {
+        return;
     }
+    {
+        const std::lock_guard lock(mutex_);
+        if (finished_) {
+            return;
+        }
+        finished_ = true;
+        if (draws_ > 0) {
+            std::fprintf(out_, "\r\033[K");
+            std::fflush(out_);
+        }
+    }
+    wake_.notify_all();
+    if (ticker_.joinable()) {
+        ticker_.join();
+    }
+}
+
+int ProgressBar::draws() const {
+    const std::lock_guard lock(mutex_);
+    return draws_;
 }
 
 std::filesystem::path outputPathFor(const std::filesystem::path& given,

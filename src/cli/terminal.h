@@ -2,9 +2,13 @@
 // Small helpers the subcommands share for talking to the user.
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace zelvio::cli {
 
@@ -12,22 +16,46 @@ namespace zelvio::cli {
 /// written out as \xNN (terminalSafeText), since messages carry names and texts from files.
 void printError(std::string_view message);
 
-/// A one-line progress bar on standard error. It draws only when standard error is a terminal
-/// and it is enabled, and only once the work has taken a moment, so that short runs stay quiet;
-/// otherwise every call does nothing.
+/// A one-line progress display on standard error, like sox's: the label, the percentage, a bar,
+/// the time elapsed and the time left (frontend/progress_text.h). It is drawn only when it is
+/// enabled and its stream is a terminal: at once, again only when the line would change (the
+/// percentage or a whole second), and every second while no report comes, so that the elapsed
+/// time moves on through a stage that reports nothing. finish() (or the end of its life) clears
+/// the line. Reports may come from any one thread.
 class ProgressBar {
   public:
+    /// Draws on standard error when enabled and standard error is a terminal.
     ProgressBar(std::string label, bool enabled);
+    /// Draws on out when draw is set, whatever out is, columns wide (for tests).
+    ProgressBar(std::string label, std::FILE* out, bool draw, int columns);
     ~ProgressBar();
+    ProgressBar(const ProgressBar&) = delete;
+    ProgressBar& operator=(const ProgressBar&) = delete;
+
     void update(double fraction);
+    /// A report that also names the stage, which then replaces the label.
+    void update(double fraction, std::string_view label);
     void finish();
 
+    /// How many times the line was drawn.
+    [[nodiscard]] int draws() const;
+
   private:
+    void start();
+    void drawLocked();  // with mutex_ held
+
     std::string label_;
+    std::FILE* out_;
     bool enabled_;
-    int lastPermille_ = -1;
-    bool drawn_ = false;
+    int columns_;
+    double fraction_ = 0.0;
+    std::string lastLine_;
+    int draws_ = 0;
+    bool finished_ = false;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::thread ticker_;
 };
 
 /// The output path: the one given, or the input path with its extension replaced.

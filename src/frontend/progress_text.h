@@ -40,4 +40,19 @@ struct ProgressView {
 [[nodiscard]] ProgressView progressView(double fraction, ConversionStage stage,
                                         std::chrono::milliseconds elapsed);
 
+/// A duration as a clock shows it: "0:04", "12:30", "1:02:03" (whole seconds, rounded down).
+[[nodiscard]] std::string clockText(std::chrono::milliseconds duration);
+
+/// One line of progress for a terminal, like sox's: the label, the percentage, a bar, the time
+/// elapsed and, once it can be estimated, the time left, in fewer than columns characters (the
+/// bar shrinks, and goes when there is no room for it):
+///
+///   terminalProgressLine("Converting", 0.45, 4500ms, 80)
+///       == "Converting  45% [##################......................] 0:04 elapsed, 0:06 left"
+///
+/// The text changes only when the percentage or a whole second does, so that a terminal is
+/// redrawn only then.
+[[nodiscard]] std::string terminalProgressLine(std::string_view label, double fraction,
+                                               std::chrono::milliseconds elapsed, int columns);
+
 }  // namespace zelvio

@@ -1,7 +1,9 @@
 #include "pdb/handheld_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace zelvio {
 namespace {
@@ -103,6 +105,35 @@ std::string toHandheldText(std::string_view utf8, std::size_t maxCharacters) {
         utf8.remove_prefix(decoded.length);
     }
     return result;
+}
+
+HandheldTextLoss handheldTextLoss(std::string_view utf8, std::size_t maxCharacters) {
+    HandheldTextLoss loss;
+    while (!utf8.empty()) {
+        const Utf8Sequence decoded = decodeUtf8(utf8);
+        const bool stored = loss.characters++ < maxCharacters;
+        if (stored && (!decoded.codePoint || toWindows1252(*decoded.codePoint) == '?') &&
+            utf8.front() != '?') {
+            std::string shown(utf8.substr(0, decoded.length));
+            char name[16];
+            if (!decoded.codePoint) {
+                std::snprintf(name, sizeof name, "\\x%02X",
+                              static_cast<unsigned>(static_cast<std::uint8_t>(utf8.front())));
+                shown = name;
+            } else if (*decoded.codePoint < 0x20) {
+                std::snprintf(name, sizeof name, "U+%04X",
+                              static_cast<unsigned>(*decoded.codePoint));
+                shown = name;
+            }
+            if (std::find(loss.replaced.begin(), loss.replaced.end(), shown) ==
+                loss.replaced.end()) {
+                loss.replaced.push_back(std::move(shown));
+            }
+        }
+        utf8.remove_prefix(decoded.length);
+    }
+    loss.cut = loss.characters > maxCharacters;
+    return loss;
 }
 
 std::string handheldTextToUtf8(std::string_view handheld) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelvio {
 
@@ -25,6 +26,18 @@ struct Utf8Sequence {
 /// Characters Windows-1252 lacks, control characters (below 0x20) and every invalid UTF-8
 /// sequence become '?'. The count is taken after the conversion: one byte is one character.
 [[nodiscard]] std::string toHandheldText(std::string_view utf8, std::size_t maxCharacters);
+
+/// What converting a text with toHandheldText(utf8, maxCharacters) loses, for a warning.
+struct HandheldTextLoss {
+    std::size_t characters = 0;  ///< characters in the whole text (a broken sequence counts one)
+    bool cut = false;            ///< more than maxCharacters: the rest is not stored
+    /// The characters of the stored part that become '?', each once, in the order they come:
+    /// the character itself (UTF-8), "U+0009" for a control character, "\xC3" for the first byte
+    /// of a sequence that is not well-formed.
+    std::vector<std::string> replaced;
+    [[nodiscard]] bool any() const { return cut || !replaced.empty(); }
+};
+[[nodiscard]] HandheldTextLoss handheldTextLoss(std::string_view utf8, std::size_t maxCharacters);
 
 /// Converts handheld text (Windows-1252) to UTF-8. The five bytes that Windows-1252 leaves
 /// undefined become U+FFFD.

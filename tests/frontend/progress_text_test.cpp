@@ -77,5 +77,43 @@ TEST(ProgressText, EstimateAssumesTheRestGoesAtThePaceSoFar) {
     EXPECT_EQ(estimatedTimeLeft(std::nan(""), 100s), std::nullopt);
 }
 
+TEST(ProgressText, DrawsATerminalLineThatChangesOnlyWithThePercentOrASecond) {
+    const struct {
+        const char* label;
+        double fraction;
+        std::chrono::milliseconds elapsed;
+        int columns;
+        const char* line;
+    } cases[] = {
+        {"Reading", 0.0, 0ms, 80,
+         "Reading      0% [........................................] 0:00 elapsed"},
+        {"Converting", 0.45, 4500ms, 100,
+         "Converting  45% [##################......................] 0:04 elapsed, 0:06 left"},
+        {"Converting", 0.459, 4999ms, 100,  // the same line: no redraw
+         "Converting  45% [##################......................] 0:04 elapsed, 0:06 left"},
+        {"Saving", 1.0, 3725s, 100,
+         "Saving     100% [########################################] 1:02:05 elapsed"},
+        // a narrow terminal: the bar shrinks, then goes; the line never fills the last column
+        {"Converting", 0.5, 10s, 60, "Converting  50% [########.........] 0:10 elapsed, 0:10 left"},
+        {"Converting", 0.5, 10s, 50, "Converting  50% 0:10 elapsed, 0:10 left"},
+        {"Decoding", std::nan(""), 0ms, 80,
+         "Decoding     0% [........................................] 0:00 elapsed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string line = terminalProgressLine(c.label, c.fraction, c.elapsed, c.columns);
+        EXPECT_EQ(line, c.line);
+        EXPECT_LT(static_cast<int>(line.size()), c.columns);
+    }
+}
+
+TEST(ProgressText, ClockShowsMinutesAndSecondsThenHours) {
+    EXPECT_EQ(clockText(0ms), "0:00");
+    EXPECT_EQ(clockText(59999ms), "0:59");
+    EXPECT_EQ(clockText(754s), "12:34");
+    EXPECT_EQ(clockText(3600s), "1:00:00");
+    EXPECT_EQ(clockText(-5s), "0:00");
+}
+
 }  // namespace
 }  // namespace zelvio

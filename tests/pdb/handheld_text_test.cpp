@@ -68,5 +68,46 @@ TEST(HandheldText, ConvertsBackToUtf8WithUndefinedBytesReplaced) {
     }
 }
 
+TEST(HandheldText, SaysWhatAConversionLosesForAWarning) {
+    const struct {
+        const char* utf8;
+        std::size_t max;
+        std::size_t characters;
+        bool cut;
+        std::vector<std::string> replaced;
+    } cases[] = {
+        {"Memo", 31, 4, false, {}},
+        {"caf\xC3\xA9 \xE2\x82\xAC 5", 31, 8, false, {}},  // in the character set
+        {"a question?", 31, 11, false, {}},                // a '?' of its own is kept
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA \xC5\x81",
+         31,
+         6,
+         false,
+         {"\xC5\x81", "\xC5\xBA"}},
+        {"tab\there\tx", 31, 10, false, {"U+0009"}},
+        {"bad \xFF byte", 31, 10, false, {"\\xFF"}},
+        {"\xF0\x9F\x8E\xB5 song", 31, 6, false, {"\xF0\x9F\x8E\xB5"}},
+        {"0123456789012345678901234567890", 31, 31, false, {}},  // 31 fit
+        {"01234567890123456789012345678901", 31, 32, true, {}},
+        // only the stored part's characters are listed
+        {"0123456789012345678901234567890\xE4\xB8\xAD", 31, 32, true, {}},
+        {"\xE4\xB8\xAD"
+         "123",
+         2,
+         4,
+         true,
+         {"\xE4\xB8\xAD"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        const HandheldTextLoss loss = handheldTextLoss(c.utf8, c.max);
+        EXPECT_EQ(loss.characters, c.characters);
+        EXPECT_EQ(loss.cut, c.cut);
+        EXPECT_EQ(loss.replaced, c.replaced);
+        EXPECT_EQ(loss.any(), c.cut || !c.replaced.empty());
+    }
+}
+
 }  // namespace
 }  // namespace zelvio
