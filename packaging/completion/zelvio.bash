@@ -8,7 +8,7 @@ _zelvio_audio='wav|wave|flac|ogg|oga|opus|mp3|aif|aiff|aifc|w64|caf|au|snd|m4a|m
 
 _zelvio_options() {  # command
     case $1 in
-        convert) echo "--output -o --title --description --bits --vad --threads --force -f --quiet -q --help -h" ;;
+        convert) echo "--output -o --directory -d --title --description --bits --vad --encoder --split --split-minutes --threads --jobs -j --force -f --quiet -q --help -h" ;;
         info) echo "--json --help -h" ;;
         decode) echo "--output -o --comfort-noise --force -f --quiet -q --help -h" ;;
         zelvio-gui) echo "--help -h --version -v --reset --screenshot --screenshot-state" ;;
@@ -19,7 +19,9 @@ _zelvio_options() {  # command
 _zelvio_takes_value() {  # command option
     case "$1 $2" in
         "convert --output" | "convert -o" | "convert --title" | "convert --description" | \
-        "convert --bits" | "convert --threads" | "decode --output" | "decode -o" | \
+        "convert --bits" | "convert --threads" | "convert --encoder" | "convert --split-minutes" | \
+        "convert --directory" | "convert -d" | "convert --jobs" | "convert -j" | \
+        "decode --output" | "decode -o" | \
         "zelvio-gui --screenshot" | "zelvio-gui --screenshot-state") return 0 ;;
     esac
     return 1
@@ -51,7 +53,10 @@ _zelvio() {
     if [[ -n $command ]] && _zelvio_takes_value "$command" "$prev"; then
         case $prev in
             --bits) COMPREPLY=($(compgen -W "8 4 3 2" -- "$cur")) ;;
-            --threads) COMPREPLY=($(compgen -W "0 1 2 4 8" -- "$cur")) ;;
+            --threads | --jobs | -j) COMPREPLY=($(compgen -W "0 1 2 4 8" -- "$cur")) ;;
+            --encoder) COMPREPLY=($(compgen -W "greedy search search=24" -- "$cur")) ;;
+            --split-minutes) COMPREPLY=($(compgen -W "10 20 30 60" -- "$cur")) ;;
+            -d | --directory) compopt -o dirnames 2>/dev/null; COMPREPLY=($(compgen -d -- "$cur")) ;;
             --screenshot-state) COMPREPLY=($(compgen -W "empty converting outcome" -- "$cur")) ;;
             --screenshot) _zelvio_files png "$cur" ;;
             -o | --output)
