@@ -106,6 +106,7 @@
     if (result.notice) outcome.append(paragraph('note', 'Note: ' + result.notice));
     if (note && !failed) outcome.append(paragraph('note', note));
     outcome.dataset.kind = String(result.kind);
+    if (result.seconds !== undefined) outcome.dataset.seconds = result.seconds.toFixed(3);
     if (failed) return;
     database = { bytes: result.bytes, name: result.databaseName };
     downloadUrl = URL.createObjectURL(new Blob([result.bytes], { type: 'application/vnd.palm' }));
@@ -166,7 +167,8 @@
       await workerReady;
       const head = new Uint8Array(await file.slice(0, 12).arrayBuffer());
       let decoded = null;
-      if (!ZelvioSniff.isWave(head) && file.size > 0) {
+      const wave = ZelvioSniff.isWave(head);
+      if (!wave && file.size > 0) {
         try {
           decoded = await decodeInBrowser(file);
         } catch (error) {
@@ -193,6 +195,11 @@
       } else if (!cancelled) {
         note = 'Read by the converter\'s own WAVE reader, straight from the file.';
         result = await ask({ ...settings, file });
+        // Neither the browser nor our reader took it: say both, as the command line does.
+        const notWave = '": not a RIFF WAVE file';
+        if (!wave && result && result.detail && result.detail.endsWith(notWave)) {
+          result.detail += ' nor another audio format this browser decodes';
+        }
       }
     } catch (error) {
       result = failure(kInputErrorText, String(error && error.message || error));

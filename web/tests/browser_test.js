@@ -104,29 +104,30 @@ describe('bad input', () => {
   };
   const cases = [
     { name: 'notes.txt', bytes: Buffer.from('These are not the droids you are looking for.\n'.repeat(40)),
-      detail: /^"notes\.txt": / },
-    { name: 'empty.wav', bytes: Buffer.alloc(0), detail: /^"empty\.wav": / },
-    // Cut inside its header (a WAVE cut inside its sample data is read to its end, as the
+      detail: '"notes.txt": not a RIFF WAVE file nor another audio format this browser decodes' },
+    { name: 'empty.wav', bytes: Buffer.alloc(0), detail: '"empty.wav": the file is empty' },
+    // What `zelvio convert` says of the same files. Cut inside its header (a WAVE cut inside its sample data is read to its end, as the
     // command line reads it).
     { name: 'cut.wav', bytes: waveBytes({ rate: 8000, frames: 400 }).subarray(0, 30),
-      detail: /^"cut\.wav": / },
+      detail: '"cut.wav": file ends inside the header' },
     { name: 'three.wav', bytes: waveBytes({ rate: 8000, channels: 3, frames: 800 }),
-      detail: /^"three\.wav": .*3 channels/ },
+      detail: '"three.wav": 3 channels (only mono and stereo are supported)' },
     { name: 'slow.wav', bytes: waveBytes({ rate: 500, frames: 500 }),
-      detail: /^"slow\.wav": a sample rate of 500 Hz is not supported \(613 to 617575 Hz are\)$/ },
+      detail: '"slow.wav": a sample rate of 500 Hz is not supported (613 to 617575 Hz are)' },
     { name: 'fast.wav', bytes: waveBytes({ rate: 700000, frames: 7000 }),
-      detail: /^"fast\.wav": a sample rate of 700000 Hz is not supported/ },
+      detail: '"fast.wav": a sample rate of 700000 Hz is not supported (613 to 617575 Hz are)' },
     { name: 'compressed.wav', bytes: waveBytes({ rate: 8000, frames: 800, formatTag: 0x55 }),
-      detail: /^"compressed\.wav": / },
+      detail: '"compressed.wav": unsupported encoding (format tag 85, MP3)' },
     { name: 'broken.mp3', bytes: Buffer.concat([Buffer.from([0xff, 0xfb, 0x90, 0x64]), Buffer.alloc(3000, 0x5a)]),
-      detail: /^"broken\.mp3": / },
+      detail: '"broken.mp3": not a RIFF WAVE file nor another audio format this browser decodes' },
   ];
   for (const c of cases) {
     test(`${c.name} is refused with the reason and nothing to download`, async () => {
       const result = await convertFile(page, write(c.name, c.bytes));
       assert.notEqual(result.kind, kSaved);
-      assert.ok([kInputErrorText, 'FILE IO error!'].includes(result.message), result.message);
-      assert.match(result.detail, c.detail);
+      // The command line's words: zelvio: MESSAGE (DETAIL)
+      assert.equal(result.message, kInputErrorText);
+      assert.equal(result.detail, c.detail);
       assert.equal(result.download, null);
       assert.ok(result.formUsable, 'the form is usable again');
     });
