@@ -1,7 +1,8 @@
 // Times conversions in headless Chromium and watches the tab's memory: the page converts each
 // file given on the command line, and this prints the time the worker took (reading the File,
-// converting, handing the database over) and the peak resident memory of Chromium's renderer
-// processes (the tab and its worker) while it ran, sampled every 50 ms.
+// converting, handing the database over), the processor time Chromium's renderer processes used
+// meanwhile (on a busy machine the fairer figure), and the peak resident memory of the largest
+// renderer (the tab, with its worker) while it ran, sampled every 50 ms.
 //
 //   node bench/web/browser_bench.js SITE RUNS BITS VAD FILE...     (bench/web/run calls it)
 'use strict';
@@ -10,6 +11,17 @@ const fs = require('node:fs');
 const path = require('node:path');
 const { Browser, serve } = require('../../web/tests/browser.js');
 const { convertFile } = require('../../web/tests/page_driver.js');
+
+function cpuSeconds(pid) {
+  try {
+    const fields = fs.readFileSync(`/proc/${pid}/stat`, 'utf8').split(') ')[1].split(' ');
+    return (Number(fields[11]) + Number(fields[12])) / 100;  // utime + stime, in clock ticks
+  } catch (e) {
+    return 0;
+  }
+}
+
+const totalCpu = (pids) => pids.reduce((sum, pid) => sum + cpuSeconds(pid), 0);
 
 function residentBytes(pid) {
   try {
@@ -27,23 +39,26 @@ async function main() {
   try {
     for (const file of files) {
       const times = [];
+      const cpu = [];
       let peak = 0;
       for (let run = 0; run < Number(runs); run++) {
         const page = await browser.newPage(server.url);
         await page.waitFor(`true`);
+        const pids = browser.rendererPids();
+        const cpuBefore = totalCpu(pids);
         const sampler = setInterval(() => {
-          const total = browser.rendererPids().reduce((sum, pid) => sum + residentBytes(pid), 0);
-          peak = Math.max(peak, total);
+          for (const pid of browser.rendererPids()) peak = Math.max(peak, residentBytes(pid));
         }, 50);
-        const result = await convertFile(page, file, { bits: Number(bits), vad: vad === '1' });
+        const result = await convertFile(page, file, { bits: Number(bits), vad: vad === '1' }, 3600000);
         clearInterval(sampler);
+        cpu.push(totalCpu(pids) - cpuBefore);
         if (result.kind !== 0 && result.kind !== 1) throw new Error(`${file}: ${result.message} ${result.detail}`);
         times.push(Number(await page.evaluate(`document.getElementById('outcome').dataset.seconds`)));
         await browser.send('Target.closeTarget', { targetId: page.targetId });
       }
-      times.sort((a, b) => a - b);
-      const median = times[Math.floor(times.length / 2)];
-      console.log(`${path.basename(file)}\t${median.toFixed(3)}\t${(peak / 1048576).toFixed(1)}`);
+      const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
+      console.log(`${path.basename(file)}\t${median(times).toFixed(3)}\t${median(cpu).toFixed(2)}\t` +
+                  `${(peak / 1048576).toFixed(1)}`);
     }
   } finally {
     await browser.close();

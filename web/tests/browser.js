@@ -195,15 +195,18 @@ async function serve(folder) {
     { stdio: ['ignore', 'pipe', 'pipe'] });
   const port = await new Promise((resolve, reject) => {
     let seen = '';
+    const timer = setTimeout(() => reject(new Error('the server did not start')), 60000);
     const look = (data) => {
       seen += data;
       const match = /port (\d+)/.exec(seen);
-      if (match) resolve(Number(match[1]));
+      if (match) {
+        clearTimeout(timer);
+        resolve(Number(match[1]));
+      }
     };
     child.stdout.on('data', look);
     child.stderr.on('data', () => {});
     child.on('exit', (code) => reject(new Error(`the server ended (${code}): ${seen}`)));
-    setTimeout(() => reject(new Error('the server did not start')), 10000);
   });
   return { url: `http://127.0.0.1:${port}/`, stop: () => child.kill() };
 }

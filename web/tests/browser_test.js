@@ -81,6 +81,8 @@ describe('formats the browser decodes', () => {
   const cases = [
     { file: 'speech.mp3', format: 'MP3', rate: 44100 },
     { file: 'speech.ogg', format: 'Ogg Vorbis', rate: 44100 },
+    { file: 'speech.opus', format: 'Ogg Opus', rate: 48000 },
+    { file: 'speech.m4a', format: 'M4A/AAC', rate: 44100 },
   ];
   for (const c of cases) {
     test(`${c.file} converts through the browser's decoder at its own rate`, async () => {

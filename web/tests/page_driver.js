@@ -49,9 +49,9 @@ async function outcomeOf(page, ms = 120000) {
   });
 }
 
-async function convertFile(page, file, options) {
+async function convertFile(page, file, options, ms = 120000) {
   await startConversion(page, file, options);
-  return outcomeOf(page);
+  return outcomeOf(page, ms);
 }
 
 module.exports = { startConversion, outcomeOf, convertFile };
