@@ -305,6 +305,11 @@
     inputFile.focus();
   });
 
+  // Offline once opened: the service worker keeps the site's files (not from a file: URL).
+  if ('serviceWorker' in navigator && location.protocol.startsWith('http')) {
+    navigator.serviceWorker.register('sw.js').catch(() => {});
+  }
+
   startWorker();
   if (inputFile.files[0]) chooseFile(inputFile.files[0]);
 })();

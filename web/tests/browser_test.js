@@ -197,6 +197,25 @@ describe('layout', () => {
   });
 });
 
+describe('offline', () => {
+  test('once opened, the page converts with the server gone', async () => {
+    const own = await serve(site);
+    const tab = await browser.newPage(own.url);
+    await tab.waitFor(`navigator.serviceWorker.ready.then((r) => !!r.active)`, 30000);
+    await tab.waitFor(`caches.open('zelvio-site').then((c) => c.keys()).then((k) => k.length >= 8)`, 30000);
+    own.stop();
+    await tab.send('Page.reload');
+    await tab.waitFor(`document.readyState === 'complete' && !!document.getElementById('convert')`);
+    const name = 'u8_sm_8000_s8';
+    const result = await convertFile(tab, path.join(vectors, `${name}.wav`), {
+      title: `T ${name}`, description: `Corpus file ${name}.wav at 8 bits with VAD`, bits: 8, vad: true,
+    });
+    assert.equal(result.kind, kSaved, `${result.message} ${result.detail}`);
+    assert.ok(result.download.bytes.equals(fs.readFileSync(path.join(vectors, `${name}.b8.vad.pdb`))));
+    await browser.send('Target.closeTarget', { targetId: tab.targetId });
+  });
+});
+
 describe('screenshot', { skip: !process.env.ZELVIO_SCREENSHOT }, () => {
   test('the page after a conversion', async () => {
     const shot = await browser.newPage(server.url);
