@@ -64,7 +64,7 @@ class Page {
     const { root } = await this.send('DOM.getDocument', { depth: 0 });
     const { nodeId } = await this.send('DOM.querySelector', { nodeId: root.nodeId, selector });
     if (!nodeId) throw new Error(`no element ${selector}`);
-    await this.send('DOM.setFileInputFiles', { nodeId, files });
+    await this.send('DOM.setFileInputFiles', { nodeId, files: files.map((f) => path.resolve(f)) });
   }
 
   async screenshot(file) {
