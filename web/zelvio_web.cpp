@@ -72,6 +72,19 @@ ConversionSettings settingsFor(const char* inputName, const char* databaseName, 
     return settings;
 }
 
+/// Collects the database straight into the result, so that the module holds it once.
+class ResultSink final : public ByteSink {
+  public:
+    explicit ResultSink(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+    [[nodiscard]] bool write(const std::uint8_t* bytes, std::size_t count) override {
+        bytes_.insert(bytes_.end(), bytes, bytes + count);
+        return true;
+    }
+
+  private:
+    std::vector<std::uint8_t>& bytes_;
+};
+
 /// Runs the job and keeps what it gives; the kind of its outcome as a number (OutcomeKind).
 int runAndKeep(ConversionSettings settings, std::unique_ptr<AudioSource> input) {
     result = WebResult{};
@@ -95,13 +108,13 @@ int runAndKeep(ConversionSettings settings, std::unique_ptr<AudioSource> input) 
     if (input != nullptr) {
         job.readInputFrom(std::move(input));
     }
-    MemoryByteSink sink;
+    ResultSink sink(result.database);
     job.writeDatabaseTo(sink);
     result.outcome = job.run();
     if (result.outcome.failed()) {
+        result.database = {};
         result.detail = result.outcome.detail;
     } else {
-        result.database = sink.bytes();
         result.detail = savedSummary(settings, result.outcome, result.database.size());
     }
     return static_cast<int>(result.outcome.kind);

@@ -49,7 +49,8 @@ async function main() {
         const sampler = setInterval(() => {
           for (const pid of browser.rendererPids()) peak = Math.max(peak, residentBytes(pid));
         }, 50);
-        const result = await convertFile(page, file, { bits: Number(bits), vad: vad === '1' }, 3600000);
+        const result = await convertFile(page, file, { bits: Number(bits), vad: vad === '1' }, 3600000,
+                                         false);
         clearInterval(sampler);
         cpu.push(totalCpu(pids) - cpuBefore);
         if (result.kind !== 0 && result.kind !== 1) throw new Error(`${file}: ${result.message} ${result.detail}`);

@@ -16,8 +16,9 @@ async function startConversion(page, file, { title = null, description = '', bit
   })()`);
 }
 
-/** What the page shows once a run has ended. */
-async function outcomeOf(page, ms = 120000) {
+/** What the page shows once a run has ended; the database's bytes too unless withBytes is false
+ *  (reading them back costs the tab memory of its own). */
+async function outcomeOf(page, ms = 120000, withBytes = true) {
   await page.waitFor(`document.getElementById('outcome').textContent !== ''
                       && !document.getElementById('convert').disabled`, ms);
   return page.evaluate(`(async () => {
@@ -25,7 +26,7 @@ async function outcomeOf(page, ms = 120000) {
     const text = (selector) => { const e = outcome.querySelector(selector); return e ? e.textContent : ''; };
     const link = document.getElementById('download');
     let download = null;
-    if (link) {
+    if (link && ${withBytes}) {
       const bytes = new Uint8Array(await (await fetch(link.href)).arrayBuffer());
       let binary = '';
       for (let i = 0; i < bytes.length; i += 0x8000) {
@@ -49,9 +50,9 @@ async function outcomeOf(page, ms = 120000) {
   });
 }
 
-async function convertFile(page, file, options, ms = 120000) {
+async function convertFile(page, file, options, ms = 120000, withBytes = true) {
   await startConversion(page, file, options);
-  return outcomeOf(page, ms);
+  return outcomeOf(page, ms, withBytes);
 }
 
 module.exports = { startConversion, outcomeOf, convertFile };
