@@ -50,11 +50,13 @@ std::int16_t fromPcm24(const std::uint8_t* p) {
 std::int16_t fromPcm32(const std::uint8_t* p) {
     return static_cast<std::int16_t>(loadLittle16(p + 2));
 }
+// The compiler's bit cast, which std::bit_cast is made of: the C++ library of the WebAssembly
+// toolchain (emscripten 3.1) has no std::bit_cast yet.
 std::int16_t fromFloat32(const std::uint8_t* p) {
-    return sampleFromReal(std::bit_cast<float>(loadLittle32(p)));
+    return sampleFromReal(__builtin_bit_cast(float, loadLittle32(p)));
 }
 std::int16_t fromFloat64(const std::uint8_t* p) {
-    return sampleFromReal(std::bit_cast<double>(loadLittle64(p)));
+    return sampleFromReal(__builtin_bit_cast(double, loadLittle64(p)));
 }
 
 template <std::int16_t (*Decode)(const std::uint8_t*), std::size_t SampleBytes>

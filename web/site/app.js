@@ -1,0 +1,315 @@
+// The page: the converter dialog's fields, a worker that converts (worker.js), the outcome with
+// the database to download and a Play button that plays what the handheld will play.
+'use strict';
+
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const form = $('form');
+  const inputFile = $('input-file');
+  const title = $('title');
+  const description = $('description');
+  const vad = $('vad');
+  const convertButton = $('convert');
+  const cancelButton = $('cancel');
+  const progress = $('progress');
+  const progressText = $('progress-text');
+  const outcome = $('outcome');
+  const actions = $('actions');
+  const dropCover = $('drop-cover');
+
+  // The outcome kinds the module returns, as in the job: saved, saved but cut, and failures.
+  const kSaved = 0;
+  const kCut = 1;
+  const kInputError = 2;
+  const kCancelledText = 'Conversion cancelled';
+  const kInputErrorText = 'Cannot open input WAVE file!';
+
+  let worker = null;
+  let workerReady = null;
+  let running = null;        // the run in progress: {resolve}
+  let chosenFile = null;
+  let lastTitleSuggestion = '';
+  let downloadUrl = null;
+  let database = null;       // the last saved database: {bytes, name}
+  let player = null;         // {context, source} while playing
+
+  function startWorker() {
+    worker = new Worker('worker.js');
+    workerReady = new Promise((resolve, reject) => {
+      worker.onmessage = (event) => {
+        const m = event.data;
+        if (m.type === 'ready') resolve();
+        else if (m.type === 'failed') reject(new Error(m.error));
+        else if (m.type === 'progress') showProgress(m.permille, m.text);
+        else if ((m.type === 'done' || m.type === 'decoded') && running) running.resolve(m);
+      };
+      worker.onerror = (event) => {
+        reject(new Error(event.message));
+        if (running) running.resolve({ type: 'crashed', error: event.message || 'the converter stopped' });
+      };
+    });
+  }
+
+  function ask(message, transfer = []) {
+    return new Promise((resolve) => {
+      running = { resolve };
+      worker.postMessage(message, transfer);
+    }).finally(() => { running = null; });
+  }
+
+  function stem(name) {
+    const dot = name.lastIndexOf('.');
+    return dot > 0 ? name.slice(0, dot) : name;
+  }
+
+  // The title follows the chosen file while it is empty or still holds the last suggestion.
+  function chooseFile(file) {
+    chosenFile = file;
+    const suggestion = file ? stem(file.name).slice(0, 31) : '';
+    if (title.value === '' || title.value === lastTitleSuggestion) title.value = suggestion;
+    lastTitleSuggestion = suggestion;
+  }
+
+  function showProgress(permille, text) {
+    progress.value = permille;
+    progressText.textContent = text;
+  }
+
+  function setBusy(busy) {
+    for (const control of form.querySelectorAll('input, button')) control.disabled = busy;
+    cancelButton.disabled = !busy;
+    if (busy) cancelButton.focus();
+  }
+
+  function clearOutcome() {
+    stopPlaying();
+    outcome.replaceChildren();
+    outcome.className = '';
+    actions.replaceChildren();
+    if (downloadUrl) URL.revokeObjectURL(downloadUrl);
+    downloadUrl = null;
+    database = null;
+  }
+
+  function paragraph(className, text) {
+    const p = document.createElement('p');
+    p.className = className;
+    p.textContent = text;
+    return p;
+  }
+
+  function showOutcome(result, note) {
+    const failed = result.kind !== kSaved && result.kind !== kCut;
+    outcome.className = failed ? 'failed' : 'saved';
+    outcome.replaceChildren(paragraph('message', result.message));
+    if (result.detail) outcome.append(paragraph('detail', result.detail));
+    if (result.notice) outcome.append(paragraph('note', 'Note: ' + result.notice));
+    if (note && !failed) outcome.append(paragraph('note', note));
+    outcome.dataset.kind = String(result.kind);
+    if (result.seconds !== undefined) outcome.dataset.seconds = result.seconds.toFixed(3);
+    if (failed) return;
+    database = { bytes: result.bytes, name: result.databaseName };
+    downloadUrl = URL.createObjectURL(new Blob([result.bytes], { type: 'application/vnd.palm' }));
+    const link = document.createElement('a');
+    link.id = 'download';
+    link.className = 'button primary';
+    link.href = downloadUrl;
+    link.download = result.databaseName;
+    link.textContent = 'Download ' + result.databaseName;
+    const play = document.createElement('button');
+    play.type = 'button';
+    play.id = 'play';
+    play.textContent = 'Play';
+    play.setAttribute('aria-describedby', 'play-hint');
+    play.addEventListener('click', togglePlay);
+    const hint = paragraph('hint', 'Plays the database as the handheld will play it.');
+    hint.id = 'play-hint';
+    actions.append(link, play, hint);
+  }
+
+  function failure(message, detail) {
+    return { kind: kInputError, message, caption: 'Error', detail, notice: '' };
+  }
+
+  // Decodes a file the browser can read, at its own rate where its header states one.
+  async function decodeInBrowser(file) {
+    const buffer = await file.arrayBuffer();
+    const described = ZelvioSniff.describe(new Uint8Array(buffer, 0, Math.min(buffer.byteLength, 1 << 22)));
+    const stated = described.rate && described.rate >= 3000 && described.rate <= 768000 ? described.rate : null;
+    const rate = stated || 48000;
+    const context = new OfflineAudioContext(1, 1, rate);
+    const audio = await context.decodeAudioData(buffer);
+    return { audio, format: described.format, rate, stated: stated !== null };
+  }
+
+  async function convert() {
+    if (running) return;
+    clearOutcome();
+    const file = chosenFile;
+    const settings = {
+      type: 'convert',
+      title: title.value,
+      description: description.value,
+      bits: Number(form.querySelector('input[name=bits]:checked').value),
+      vad: vad.checked,
+    };
+    if (!file) {
+      showOutcome(failure(kInputErrorText, 'no input file was chosen'));
+      return;
+    }
+    settings.name = file.name;
+    settings.databaseName = stem(file.name) + '.pdb';
+    setBusy(true);
+    showProgress(0, 'Reading: 0%');
+    let result;
+    let note = '';
+    try {
+      await workerReady;
+      const head = new Uint8Array(await file.slice(0, 12).arrayBuffer());
+      let decoded = null;
+      const wave = ZelvioSniff.isWave(head);
+      if (!wave && file.size > 0) {
+        try {
+          decoded = await decodeInBrowser(file);
+        } catch (error) {
+          decoded = null;  // not for the browser either: our own reader says what is wrong
+        }
+      }
+      if (decoded && running === null && !cancelled) {
+        const { audio } = decoded;
+        const channels = audio.numberOfChannels;
+        const planes = [];
+        if (channels <= 2) {
+          for (let c = 0; c < channels; c++) {
+            const plane = new Float32Array(audio.length);
+            audio.copyFromChannel(plane, c);
+            planes.push(plane);
+          }
+        }
+        const how = `${decoded.format}, decoded by this browser at ${decoded.rate} Hz`;
+        note = `Read by this browser's own decoder (${decoded.format}) at ${decoded.rate} Hz` +
+               (decoded.stated ? ', the rate the file states.' : '.');
+        result = await ask({ ...settings, planes, sampleRate: decoded.rate, channels,
+                             frames: audio.length, format: how, notice: '' },
+                           planes.map((p) => p.buffer));
+      } else if (!cancelled) {
+        note = 'Read by the converter\'s own WAVE reader, straight from the file.';
+        result = await ask({ ...settings, file });
+        // Neither the browser nor our reader took it: say both, as the command line does.
+        const notWave = '": not a RIFF WAVE file';
+        if (!wave && result && result.detail && result.detail.endsWith(notWave)) {
+          result.detail += ' nor another audio format this browser decodes';
+        }
+      }
+    } catch (error) {
+      result = failure(kInputErrorText, String(error && error.message || error));
+    }
+    if (cancelled || !result) {
+      result = { kind: 5, message: kCancelledText, caption: 'Cancelled', detail: '', notice: '' };
+    } else if (result.type === 'crashed') {
+      result = failure('FILE IO error!', result.error);
+      restartWorker();
+    }
+    cancelled = false;
+    result.databaseName = settings.databaseName;
+    if (result.kind === kSaved || result.kind === kCut) showProgress(1000, 'Done: 100%');
+    else progressText.textContent = '';
+    showOutcome(result, note);
+    setBusy(false);
+    const link = $('download');
+    (link || outcome).focus();
+  }
+
+  let cancelled = false;
+
+  function restartWorker() {
+    worker.terminate();
+    startWorker();
+  }
+
+  // A run in the worker cannot be interrupted from here (one thread, no shared memory), so
+  // Cancel ends the worker and starts a fresh one: the stop is immediate and the next run starts
+  // clean.
+  function cancel() {
+    cancelled = true;
+    if (running) {
+      restartWorker();
+      running.resolve(null);
+    }
+  }
+
+  function stopPlaying() {
+    if (!player) return;
+    player.source.onended = null;
+    try { player.source.stop(); } catch (e) { /* already ended */ }
+    player.context.close();
+    player = null;
+    const play = $('play');
+    if (play) play.textContent = 'Play';
+  }
+
+  async function togglePlay() {
+    const play = $('play');
+    if (player) { stopPlaying(); return; }
+    if (!database || running) return;
+    play.disabled = true;
+    const answer = await ask({ type: 'decode', bytes: database.bytes.slice(0) });
+    play.disabled = false;
+    if (!answer || answer.error) {
+      outcome.append(paragraph('note', 'Cannot play the database: ' + (answer ? answer.error : 'stopped')));
+      return;
+    }
+    const samples = answer.samples;
+    const context = new AudioContext();
+    const buffer = context.createBuffer(1, Math.max(1, samples.length), 10000);
+    const channel = buffer.getChannelData(0);
+    for (let i = 0; i < samples.length; i++) channel[i] = samples[i] / 32768;
+    const source = context.createBufferSource();
+    source.buffer = buffer;
+    source.connect(context.destination);
+    source.onended = stopPlaying;
+    player = { context, source };
+    play.textContent = 'Stop';
+    source.start();
+  }
+
+  inputFile.addEventListener('change', () => chooseFile(inputFile.files[0] || null));
+  form.addEventListener('submit', (event) => { event.preventDefault(); convert(); });
+  cancelButton.addEventListener('click', cancel);
+  document.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape' && !cancelButton.disabled) cancel();
+  });
+
+  // A file dropped anywhere on the page is the recording.
+  let dragDepth = 0;
+  const hasFiles = (event) => event.dataTransfer && Array.from(event.dataTransfer.types).includes('Files');
+  document.addEventListener('dragenter', (event) => {
+    if (!hasFiles(event)) return;
+    event.preventDefault();
+    dragDepth++;
+    dropCover.hidden = false;
+  });
+  document.addEventListener('dragover', (event) => { if (hasFiles(event)) event.preventDefault(); });
+  document.addEventListener('dragleave', () => {
+    dragDepth = Math.max(0, dragDepth - 1);
+    if (dragDepth === 0) dropCover.hidden = true;
+  });
+  document.addEventListener('drop', (event) => {
+    if (!hasFiles(event)) return;
+    event.preventDefault();
+    dragDepth = 0;
+    dropCover.hidden = true;
+    if (running || event.dataTransfer.files.length === 0) return;
+    inputFile.files = event.dataTransfer.files;
+    chooseFile(inputFile.files[0]);
+    inputFile.focus();
+  });
+
+  // Offline once opened: the service worker keeps the site's files (not from a file: URL).
+  if ('serviceWorker' in navigator && location.protocol.startsWith('http')) {
+    navigator.serviceWorker.register('sw.js').catch(() => {});
+  }
+
+  startWorker();
+  if (inputFile.files[0]) chooseFile(inputFile.files[0]);
+})();

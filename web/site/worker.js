@@ -1,0 +1,139 @@
+// The page's worker: loads the converter's WebAssembly module and runs conversions on it, so
+// that the page stays responsive. Messages in:
+//   {type: 'convert', file, ...settings}              a WAVE file, read by our own reader in
+//                                                     slices straight from the File
+//   {type: 'convert', planes, sampleRate, channels, frames, format, notice, ...settings}
+//                                                     samples the browser's decoder gave
+//   {type: 'decode', bytes}                           a database back to 10000 Hz samples
+// Messages out: 'ready', 'progress' {permille, text}, 'done' {kind, message, caption, detail,
+// notice, bytes}, 'decoded' {samples} or {error}. The page stops a run by ending the worker.
+'use strict';
+
+importScripts('zelvio.js');
+
+let zelvio = null;
+const pending = [];
+
+function withString(text, use) {
+  const size = zelvio.lengthBytesUTF8(text) + 1;
+  const at = zelvio._malloc(size);
+  zelvio.stringToUTF8(text, at, size);
+  try {
+    return use(at);
+  } finally {
+    zelvio._free(at);
+  }
+}
+
+function withStrings(texts, use, done = []) {
+  if (done.length === texts.length) return use(...done);
+  return withString(texts[done.length], (at) => withStrings(texts, use, [...done, at]));
+}
+
+// WORKERFS reads each request with its own FileReaderSync call, which costs far more than the
+// bytes it reads; the converter reads the input 64 KiB at a time. Reading spans of 4 MiB and
+// serving the requests from the last span keeps the calls few and the memory flat.
+const kReadSpan = 4 << 20;
+let span = { node: null, start: 0, bytes: new Uint8Array(0) };
+
+function readInSpans(module) {
+  const reader = new FileReaderSync();
+  module.FS.filesystems.WORKERFS.stream_ops.read = (stream, buffer, offset, length, position) => {
+    const node = stream.node;
+    let done = 0;
+    while (done < length && position + done < node.size) {
+      const at = position + done;
+      if (span.node !== node || at < span.start || at >= span.start + span.bytes.length) {
+        const end = Math.min(node.size, at + kReadSpan);
+        span = { node, start: at,
+                 bytes: new Uint8Array(reader.readAsArrayBuffer(node.contents.slice(at, end))) };
+      }
+      const from = at - span.start;
+      const count = Math.min(length - done, span.bytes.length - from);
+      buffer.set(span.bytes.subarray(from, from + count), offset + done);
+      done += count;
+    }
+    return done;
+  };
+}
+
+function convert(job) {
+  const started = performance.now();
+  zelvio.zelvioProgress = (fraction, stage) => {
+    const text = zelvio.UTF8ToString(
+      zelvio._zelvio_progress_text(fraction, stage, performance.now() - started));
+    postMessage({ type: 'progress', permille: Math.floor(fraction * 1000), text });
+    return true;
+  };
+  const settings = [job.name, job.databaseName, job.title, job.description];
+  let kind;
+  if (job.file) {
+    // Our own reader reads the File in slices (WORKERFS), never the whole of it at once.
+    zelvio.FS.mkdir('/input');
+    zelvio.FS.mount(zelvio.FS.filesystems.WORKERFS, { files: [job.file] }, '/input');
+    zelvio.FS.chdir('/input');
+    try {
+      kind = withStrings([job.file.name, ...settings.slice(1)], (name, database, title, description) =>
+        zelvio._zelvio_convert_file(name, database, title, description, job.bits, job.vad ? 1 : 0));
+    } finally {
+      zelvio.FS.chdir('/');
+      zelvio.FS.unmount('/input');
+      span = { node: null, start: 0, bytes: new Uint8Array(0) };
+      zelvio.FS.rmdir('/input');
+    }
+  } else {
+    const planes = job.planes;
+    zelvio.zelvioPull = (first, count, left, right) => {
+      zelvio.HEAPF32.set(planes[0].subarray(first, first + count), left >> 2);
+      if (right) zelvio.HEAPF32.set(planes[1].subarray(first, first + count), right >> 2);
+      return true;
+    };
+    kind = withStrings([...settings, job.format, job.notice],
+      (name, database, title, description, format, notice) =>
+        zelvio._zelvio_convert_decoded(name, database, title, description, job.bits,
+          job.vad ? 1 : 0, job.sampleRate, job.channels, job.frames, format, notice));
+    zelvio.zelvioPull = null;
+  }
+  const text = (which) => zelvio.UTF8ToString(zelvio._zelvio_result_text(which));
+  const size = zelvio._zelvio_result_size();
+  const at = zelvio._zelvio_result_bytes();
+  const bytes = zelvio.HEAPU8.slice(at, at + size).buffer;
+  const result = { type: 'done', kind, message: text(0), caption: text(1), detail: text(2),
+                   notice: text(3), bytes, seconds: (performance.now() - started) / 1000 };
+  zelvio._zelvio_result_clear();
+  postMessage(result, [bytes]);
+}
+
+function decode(bytes) {
+  const data = new Uint8Array(bytes);
+  const at = zelvio._malloc(Math.max(1, data.length));
+  zelvio.HEAPU8.set(data, at);
+  const count = zelvio._zelvio_decode(at, data.length);
+  zelvio._free(at);
+  if (count < 0) {
+    postMessage({ type: 'decoded', error: zelvio.UTF8ToString(zelvio._zelvio_decode_error()) });
+    return;
+  }
+  const first = zelvio._zelvio_decoded_samples() >> 1;
+  const samples = zelvio.HEAP16.slice(first, first + count);
+  postMessage({ type: 'decoded', samples }, [samples.buffer]);
+}
+
+function handle(message) {
+  if (message.type === 'convert') convert(message);
+  else if (message.type === 'decode') decode(message.bytes);
+}
+
+onmessage = (event) => {
+  if (zelvio) handle(event.data);
+  else pending.push(event.data);
+};
+
+createZelvio().then((module) => {
+  zelvio = module;
+  readInSpans(module);
+  postMessage({ type: 'ready' });
+  while (pending.length) handle(pending.shift());
+}, (error) => {
+  postMessage({ type: 'failed', error: String(error) });
+});

@@ -1,0 +1,228 @@
+// The page in a real headless Chromium, served by `python3 -m http.server` from the built site
+// folder: the reference vectors give their databases byte for byte through #input-file and
+// #download, lossy files convert through the browser's decoder, bad inputs are refused in the
+// command line's words with nothing to download, and Cancel stops a long run at once.
+//
+//   node --test web/tests/             (SITE=build-web/site by default; scripts/web --test runs it)
+//   ZELVIO_SCREENSHOT=docs/web-page.png also saves the page after a conversion
+'use strict';
+
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { after, before, describe, test } = require('node:test');
+
+const { Browser, serve } = require('./browser.js');
+const { convertFile, outcomeOf, startConversion } = require('./page_driver.js');
+const { waveBytes, writeLongWave } = require('./wave_files.js');
+
+const root = path.resolve(__dirname, '..', '..');
+const site = path.resolve(process.env.SITE || path.join(root, 'build-web', 'site'));
+const vectors = path.join(root, 'tests', 'data', 'vectors');
+const lossy = path.join(root, 'tests', 'data', 'lossy');
+const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'zelvio-web-test-'));
+
+const kSaved = 0;
+const kInputErrorText = 'Cannot open input WAVE file!';
+
+let server;
+let browser;
+let page;
+
+before(async () => {
+  server = await serve(site);
+  browser = await Browser.launch();
+  page = await browser.newPage(server.url);
+});
+
+after(async () => {
+  if (browser) await browser.close();
+  if (server) server.stop();
+  fs.rmSync(scratch, { recursive: true, force: true });
+});
+
+describe('reference vectors', () => {
+  const names = fs.readdirSync(vectors).filter((f) => f.endsWith('.wav')).map((f) => f.slice(0, -4));
+  for (const name of names) {
+    for (const bits of [8, 4, 3, 2]) {
+      test(`${name} at ${bits} bits with detection gives the reference database`, async () => {
+        const result = await convertFile(page, path.join(vectors, `${name}.wav`), {
+          title: `T ${name}`,
+          description: `Corpus file ${name}.wav at ${bits} bits with VAD`,
+          bits,
+          vad: true,
+        });
+        assert.equal(result.kind, kSaved, `${result.message} ${result.detail}`);
+        assert.ok(result.download, 'a download link');
+        assert.equal(result.download.name, `${name}.pdb`);
+        const expected = fs.readFileSync(path.join(vectors, `${name}.b${bits}.vad.pdb`));
+        assert.ok(result.download.bytes.equals(expected),
+          `the database differs from ${name}.b${bits}.vad.pdb (${result.download.bytes.length} ` +
+          `bytes against ${expected.length})`);
+        assert.match(result.detail, new RegExp(`^${name}\\.pdb: saved, [\\d,]+ bytes, `));
+        assert.ok(result.notes.some((n) => n.includes('own WAVE reader')), result.notes.join(' | '));
+      });
+    }
+  }
+
+  test('the title follows the chosen file until the user types one', async () => {
+    const fresh = await browser.newPage(server.url);
+    await fresh.setFiles('#input-file', [path.join(vectors, `${names[0]}.wav`)]);
+    assert.equal(await fresh.evaluate(`document.getElementById('title').value`), names[0]);
+    await fresh.evaluate(`document.getElementById('title').value = 'Mine'`);
+    await fresh.setFiles('#input-file', [path.join(vectors, `${names[1]}.wav`)]);
+    assert.equal(await fresh.evaluate(`document.getElementById('title').value`), 'Mine');
+    await browser.send('Target.closeTarget', { targetId: fresh.targetId });
+  });
+});
+
+describe('formats the browser decodes', () => {
+  const cases = [
+    { file: 'speech.mp3', format: 'MP3', rate: 44100 },
+    { file: 'speech.ogg', format: 'Ogg Vorbis', rate: 44100 },
+    { file: 'speech.opus', format: 'Ogg Opus', rate: 48000 },
+    { file: 'speech.m4a', format: 'M4A/AAC', rate: 44100 },
+  ];
+  for (const c of cases) {
+    test(`${c.file} converts through the browser's decoder at its own rate`, async () => {
+      const result = await convertFile(page, path.join(lossy, c.file), { bits: 4, vad: true });
+      assert.equal(result.kind, kSaved, `${result.message} ${result.detail}`);
+      assert.ok(result.download && result.download.bytes.length > 78, 'a database to download');
+      assert.equal(result.download.name, c.file.replace(/\.[^.]+$/, '.pdb'));
+      // 2 s of speech: about 100 Frames (the decoder's padding may add one or two).
+      assert.match(result.detail, /, 4-bit ADPCM with voice activity detection, 10\d Frames \(0:02\), 2 records$/);
+      assert.ok(result.notes.some((n) => n.includes(`own decoder (${c.format}) at ${c.rate} Hz`)),
+        result.notes.join(' | '));
+    });
+  }
+});
+
+describe('bad input', () => {
+  const write = (name, bytes) => {
+    const file = path.join(scratch, name);
+    fs.writeFileSync(file, bytes);
+    return file;
+  };
+  const cases = [
+    { name: 'notes.txt', bytes: Buffer.from('These are not the droids you are looking for.\n'.repeat(40)),
+      detail: '"notes.txt": not a RIFF WAVE file nor another audio format this browser decodes' },
+    { name: 'empty.wav', bytes: Buffer.alloc(0), detail: '"empty.wav": the file is empty' },
+    // What `zelvio convert` says of the same files. Cut inside its header (a WAVE cut inside its sample data is read to its end, as the
+    // command line reads it).
+    { name: 'cut.wav', bytes: waveBytes({ rate: 8000, frames: 400 }).subarray(0, 30),
+      detail: '"cut.wav": file ends inside the header' },
+    { name: 'three.wav', bytes: waveBytes({ rate: 8000, channels: 3, frames: 800 }),
+      detail: '"three.wav": 3 channels (only mono and stereo are supported)' },
+    { name: 'slow.wav', bytes: waveBytes({ rate: 500, frames: 500 }),
+      detail: '"slow.wav": a sample rate of 500 Hz is not supported (613 to 617575 Hz are)' },
+    { name: 'fast.wav', bytes: waveBytes({ rate: 700000, frames: 7000 }),
+      detail: '"fast.wav": a sample rate of 700000 Hz is not supported (613 to 617575 Hz are)' },
+    { name: 'compressed.wav', bytes: waveBytes({ rate: 8000, frames: 800, formatTag: 0x55 }),
+      detail: '"compressed.wav": unsupported encoding (format tag 85, MP3)' },
+    { name: 'broken.mp3', bytes: Buffer.concat([Buffer.from([0xff, 0xfb, 0x90, 0x64]), Buffer.alloc(3000, 0x5a)]),
+      detail: '"broken.mp3": not a RIFF WAVE file nor another audio format this browser decodes' },
+  ];
+  for (const c of cases) {
+    test(`${c.name} is refused with the reason and nothing to download`, async () => {
+      const result = await convertFile(page, write(c.name, c.bytes));
+      assert.notEqual(result.kind, kSaved);
+      // The command line's words: zelvio: MESSAGE (DETAIL)
+      assert.equal(result.message, kInputErrorText);
+      assert.equal(result.detail, c.detail);
+      assert.equal(result.download, null);
+      assert.ok(result.formUsable, 'the form is usable again');
+    });
+  }
+});
+
+describe('cancel', () => {
+  test('Cancel stops a long conversion within half a second and the page converts again', async () => {
+    const long = path.join(scratch, 'long.wav');
+    writeLongWave(long, { rate: 617575, channels: 1, seconds: 120 });
+    await startConversion(page, long, { bits: 4, vad: true });
+    await page.waitFor(`document.getElementById('progress').value > 0`);
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    const running = await page.evaluate(`document.getElementById('cancel').disabled === false`);
+    assert.ok(running, 'the conversion is still running when Cancel is pressed');
+    const pressed = Date.now();
+    await page.evaluate(`document.getElementById('cancel').click()`);
+    const result = await outcomeOf(page, 5000);
+    const took = Date.now() - pressed;
+    assert.ok(took < 500, `stopped after ${took} ms`);
+    assert.equal(result.message, 'Conversion cancelled');
+    assert.equal(result.download, null);
+    assert.ok(result.formUsable);
+    fs.rmSync(long);
+
+    const name = 'sm_22050_s16';
+    const again = await convertFile(page, path.join(vectors, `${name}.wav`), {
+      title: `T ${name}`, description: `Corpus file ${name}.wav at 2 bits with VAD`, bits: 2, vad: true,
+    });
+    assert.ok(again.download.bytes.equals(fs.readFileSync(path.join(vectors, `${name}.b2.vad.pdb`))));
+  });
+});
+
+describe('listening', () => {
+  test('Play decodes the database and plays it', async () => {
+    const result = await convertFile(page, path.join(vectors, 'speech_pauses_10000_m16.wav'),
+      { bits: 3, vad: true });
+    assert.equal(result.kind, kSaved);
+    await page.evaluate(`document.getElementById('play').click()`);
+    await page.waitFor(`document.getElementById('play').textContent === 'Stop'`, 10000);
+    await page.evaluate(`document.getElementById('play').click()`);
+    await page.waitFor(`document.getElementById('play').textContent === 'Play'`, 10000);
+  });
+});
+
+describe('layout', () => {
+  test('on a phone-sized screen nothing is wider than the screen', async () => {
+    const phone = await browser.newPage(server.url);
+    await phone.send('Emulation.setDeviceMetricsOverride',
+      { width: 360, height: 740, deviceScaleFactor: 2, mobile: true });
+    await phone.evaluate(`new Promise((resolve) => requestAnimationFrame(() => resolve()))`);
+    const widths = await phone.evaluate(`[document.documentElement.scrollWidth,
+      document.getElementById('convert').getBoundingClientRect().right]`);
+    assert.ok(widths[0] <= 360 && widths[1] <= 360, `widths ${widths}`);
+    await browser.send('Target.closeTarget', { targetId: phone.targetId });
+  });
+
+  test('every control has a label and the outcome and progress are live regions', async () => {
+    const unlabelled = await page.evaluate(`Array.from(document.querySelectorAll('input, button'))
+      .filter((e) => !(e.labels && e.labels.length) && !e.textContent.trim()).map((e) => e.id)`);
+    assert.deepEqual(unlabelled, []);
+    for (const id of ['outcome', 'progress-text']) {
+      assert.equal(await page.evaluate(`document.getElementById('${id}').getAttribute('aria-live')`), 'polite');
+    }
+  });
+});
+
+describe('offline', () => {
+  test('once opened, the page converts with the server gone', async () => {
+    const own = await serve(site);
+    const tab = await browser.newPage(own.url);
+    await tab.waitFor(`navigator.serviceWorker.ready.then((r) => !!r.active)`, 30000);
+    await tab.waitFor(`caches.open('zelvio-site').then((c) => c.keys()).then((k) => k.length >= 8)`, 30000);
+    own.stop();
+    await tab.send('Page.reload');
+    await tab.waitFor(`document.readyState === 'complete' && !!document.getElementById('convert')`);
+    const name = 'u8_sm_8000_s8';
+    const result = await convertFile(tab, path.join(vectors, `${name}.wav`), {
+      title: `T ${name}`, description: `Corpus file ${name}.wav at 8 bits with VAD`, bits: 8, vad: true,
+    });
+    assert.equal(result.kind, kSaved, `${result.message} ${result.detail}`);
+    assert.ok(result.download.bytes.equals(fs.readFileSync(path.join(vectors, `${name}.b8.vad.pdb`))));
+    await browser.send('Target.closeTarget', { targetId: tab.targetId });
+  });
+});
+
+describe('screenshot', { skip: !process.env.ZELVIO_SCREENSHOT }, () => {
+  test('the page after a conversion', async () => {
+    const shot = await browser.newPage(server.url);
+    await convertFile(shot, path.join(root, 'examples', 'chimes.wav'), {
+      title: 'Chimes', description: 'Four seconds of chimes', bits: 4, vad: true,
+    });
+    await shot.evaluate(`document.activeElement.blur()`);
+    await shot.screenshot(path.resolve(process.env.ZELVIO_SCREENSHOT));
+  });
+});
