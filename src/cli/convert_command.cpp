@@ -8,12 +8,14 @@
 // left, and the command exits with 128 + the signal's number (130, 143). In a batch every running
 // conversion stops so, and the databases already saved stay.
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "cli/commands.h"
@@ -392,6 +394,17 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
     command->footer("Input formats this build reads, recognised by their content: " +
                     readableFormatNames() + " (" + readableFilePatterns() + ").");
     command->callback([options, &exitCode] {
+        // A -d folder that is not there yet is made, as the user asked for it by name.
+        if (!options->directory.empty()) {
+            std::error_code error;
+            std::filesystem::create_directories(std::filesystem::path(options->directory), error);
+            if (error) {
+                printError("cannot make the folder " + quotedPath(options->directory) + ": " +
+                           error.message());
+                exitCode = kExitFailure;
+                return;
+            }
+        }
         exitCode = options->inputs.size() > 1 ? runBatchConvert(*options) : runConvert(*options);
     });
 }

@@ -97,6 +97,34 @@ TEST(ZelvioBatch, ABadFileFailsAloneAndTheBatchExitsWithOne) {
     }
 }
 
+// -d names a folder the user wants the databases in: one not there yet is made (nested too);
+// a path that is a file cannot be, and nothing is converted.
+TEST(ZelvioBatch, TheDirectoryIsMadeWhenItIsNotThereYet) {
+    TempDirectory dir;
+    dir.write("a.wav", toneWave(8000, 1, 4000));
+    dir.write("b.wav", toneWave(11025, 2, 4000));
+    dir.write("file", Bytes{'x'});
+    const struct {
+        const char* arguments;
+        int status;
+        const char* database;  // expected afterwards, or empty
+    } cases[] = {
+        {"convert a.wav b.wav -d new/deeper -q", 0, "new/deeper/b.pdb"},
+        {"convert a.wav -d single -q", 0, "single/a.pdb"},
+        {"convert a.wav b.wav -d file/sub -q", 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandRun run = zelvio(dir, c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        if (*c.database != '\0') {
+            EXPECT_TRUE(fs::exists(dir / c.database));
+        } else {
+            EXPECT_NE(run.err.find("cannot make the folder"), std::string::npos) << run.err;
+        }
+    }
+}
+
 TEST(ZelvioBatch, ACutFileMakesTheBatchExitWithThreeAndSplitKeepsItAll) {
     TempDirectory dir;
     // 22 minutes at 1000 Hz: more than the 21:05 an 8-bit database holds.
