@@ -75,8 +75,9 @@ std::vector<std::int16_t> wholeStream(std::int64_t frames) {
 
 /// The coded Frames first to first + count of stream, by a coder fresh at first.
 std::vector<Bytes> freshlyCoded(const std::vector<std::int16_t>& stream, int bits,
-                                std::int64_t first, std::int64_t count) {
-    std::unique_ptr<FrameCoder> coder = makeFrameCoder(bits, kFrameSamples);
+                                std::int64_t first, std::int64_t count,
+                                AdpcmCoding coding = AdpcmCoding::Greedy) {
+    std::unique_ptr<FrameCoder> coder = makeFrameCoder(bits, kFrameSamples, coding);
     std::vector<Bytes> frames;
     for (std::int64_t frame = first; frame < first + count; ++frame) {
         Bytes coded(static_cast<std::size_t>(coder->codedBytes()));
@@ -199,6 +200,28 @@ TEST(Split, EveryPartOfAnAdpcmRunStartsFromAFreshCoder) {
         first += saved.framesCoded;
     }
     EXPECT_EQ(first, runSize(kMinutes45, kRate).frameCount);
+}
+
+// The search encoder goes on in every part, started afresh as the greedy one is.
+TEST(Split, EveryPartKeepsTheSearchEncoder) {
+    TempDirectory dir;
+    const std::int64_t twoMinutes = std::int64_t{kRate} * 120;
+    Split split{.bits = 3, .minutes = 1, .frames = twoMinutes};
+    ConversionSettings settings = settingsFor(dir / "lecture.pdb", split);
+    settings.adpcmCoding = AdpcmCoding::Search;
+    const ConversionOutcome outcome = convert(settings, split);
+    ASSERT_EQ(outcome.kind, OutcomeKind::Success) << outcome.detail;
+    ASSERT_EQ(outcome.databases.size(), 2u);
+    const std::vector<std::int16_t> stream = wholeStream(twoMinutes);
+    std::int64_t first = 0;
+    for (const SavedDatabase& saved : outcome.databases) {
+        SCOPED_TRACE(saved.title);
+        const test_support::StreamSummary summary = walkStream(readFileBytes(saved.path), 6);
+        EXPECT_EQ(summary.audioChunkBytes,
+                  freshlyCoded(stream, 3, first, saved.framesCoded, AdpcmCoding::Search));
+        EXPECT_NE(summary.audioChunkBytes, freshlyCoded(stream, 3, first, saved.framesCoded));
+        first += saved.framesCoded;
+    }
 }
 
 TEST(Split, PartsOfAGivenLengthEndAtThatFrameButNeverPastAFullDatabase) {
