@@ -18,13 +18,18 @@ struct DatabaseParts::Finished {
 
 std::filesystem::path partDatabasePath(const std::filesystem::path& databasePath, int part) {
     std::filesystem::path name = databasePath.stem();
-    name += "-" + std::to_string(part);
+    // Appended piece by piece: GCC 12 at -O3 sees a false overlap in "-" + std::string.
+    name += "-";
+    name += std::to_string(part);
     name += databasePath.extension();
     return databasePath.parent_path() / name;
 }
 
 std::string partTitle(std::string_view title, int part, int parts) {
-    const std::string suffix = " " + std::to_string(part) + "/" + std::to_string(parts);
+    std::string suffix = " ";
+    suffix += std::to_string(part);
+    suffix += '/';
+    suffix += std::to_string(parts);
     const std::size_t room = PalmDatabase::kMaxTitleBytes > suffix.size()
                                  ? PalmDatabase::kMaxTitleBytes - suffix.size()
                                  : 0;

@@ -144,7 +144,9 @@ Options fishOptions(const Documented& program) {
         }
         std::smatch match;
         if (std::regex_search(line, match, shortOption)) {
-            found.insert("-" + match[1].str());
+            std::string option = "-";  // piece by piece: GCC 12 -O3 warns on "-" + string
+            option += match[1].str();
+            found.insert(option);
         }
         if (std::regex_search(line, match, longOption)) {
             found.insert("--" + match[1].str());
