@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <system_error>
 
-#include "io/file_system.h"
 #include "frontend/progress_text.h"
+#include "io/file_system.h"
 #include "io/path_text.h"
 
 namespace zelvio::cli {
