@@ -373,6 +373,7 @@ class ConverterDialogTest : public QObject {
         auto* bar = dialog.findChild<QProgressBar*>();
         dialog.showConversionPreview(0.45, ConversionStage::Converting, std::chrono::seconds(20));
         QVERIFY(bar->isVisible());
+        // Every control is locked but Cancel, which stops the conversion.
         for (const AccessibleText& text : kAccessibleTexts) {
             QVERIFY2(dialog.control(text.id)->isEnabled() == (text.id == kCancel), text.name);
         }
