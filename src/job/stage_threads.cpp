@@ -3,10 +3,6 @@
 // calling thread, with the same results.
 #include "job/stages.h"
 
-#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__) && !defined(ZELVIO_NO_THREADS)
-#define ZELVIO_NO_THREADS 1
-#endif
-
 #ifndef ZELVIO_NO_THREADS
 #include <atomic>
 #include <condition_variable>

@@ -2,10 +2,6 @@
 
 #include <algorithm>
 
-#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__) && !defined(ZELVIO_NO_THREADS)
-#define ZELVIO_NO_THREADS 1
-#endif
-
 #ifndef ZELVIO_NO_THREADS
 #include <atomic>
 #include <condition_variable>

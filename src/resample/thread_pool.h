@@ -12,6 +12,12 @@
 #include <functional>
 #include <memory>
 
+// Builds without threads: ZELVIO_NO_THREADS (the ZELVIO_THREADS=OFF option), and WebAssembly
+// built without pthreads. The pool and the stages then run everything on the calling thread.
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__) && !defined(ZELVIO_NO_THREADS)
+#define ZELVIO_NO_THREADS 1
+#endif
+
 namespace zelvio {
 
 // The most threads a pool starts by default: beyond this the resampler's memory traffic, not its
