@@ -300,7 +300,8 @@ int runInfo(const InfoOptions& options) {
             }
             return kExitSuccess;
         }
-        if (audio.formatRecognised) {
+        // kAudioUnsupported: the readers that might know the format could not be loaded.
+        if (audio.formatRecognised || audio.status == kAudioUnsupported) {
             printError(options.input + ": " + audio.errorText);
             return kExitFailure;
         }

@@ -4,15 +4,10 @@
 #include <array>
 #include <vector>
 
+#include "wave/format_readers.h"
 #include "wave/input_file.h"
 #include "wave/input_formats.h"
 #include "wave/wave_file.h"
-#ifdef ZELVIO_HAVE_SNDFILE
-#include "wave/sndfile_source.h"
-#endif
-#ifdef ZELVIO_HAVE_FFMPEG
-#include "wave/ffmpeg_source.h"
-#endif
 
 namespace zelvio {
 
@@ -96,12 +91,8 @@ bool isOggOrMpeg(const std::uint8_t* head, std::int64_t length) {
     return length >= 2 && head[0] == 0xFF && (head[1] & 0xE0) == 0xE0;
 }
 
-/// Opens an open file with the reader its content calls for: RIFF WAVE to our own reader; Ogg
-/// and MPEG audio to FFmpeg when the build has it; anything else to libsndfile, then to FFmpeg.
-/// libsndfile reads Ogg and MPEG streams only in a build without FFmpeg: it stops reading them
-/// at a length it works out (from the first frame of an MP3 without a frame index, so that most
-/// of a variable-rate file is lost), passes over their damage without an error, and lets the
-/// MP3 decoder beneath it print warnings.
+/// Opens an open file with the reader its content calls for: RIFF WAVE to our own reader,
+/// anything else to the readers of other formats when the build has them (wave/format_readers.h).
 OpenedAudio openContent(const std::shared_ptr<InputFile>& file) {
     std::array<std::uint8_t, 12> head{};
     const std::int64_t got =
@@ -115,33 +106,11 @@ OpenedAudio openContent(const std::shared_ptr<InputFile>& file) {
         }
         return accepted(std::move(wave));
     }
-
-    OpenedAudio refused = refusal(
-        kAudioBadFile, "not a RIFF WAVE file nor another audio format this build reads", false);
-    const bool ffmpegFirst = readers.ffmpeg && isOggOrMpeg(head.data(), got);
-#ifdef ZELVIO_HAVE_SNDFILE
-    if (!ffmpegFirst) {
-        auto sndfile = std::make_unique<SndfileSource>();
-        if (sndfile->open(file) == kAudioOk) {
-            if (!sndfile->isDerivedLengthStream() || !readers.ffmpeg) {
-                return accepted(std::move(sndfile));
-            }
-        } else if (sndfile->recognised()) {
-            refused = refusal(kAudioBadFile, sndfile->errorText(), true);
-        }
-    }
+#ifdef ZELVIO_FORMAT_MODULE
+    return openThroughFormatModule(file, isOggOrMpeg(head.data(), got));
+#else
+    return openWithFormatReaders(file, isOggOrMpeg(head.data(), got));
 #endif
-#ifdef ZELVIO_HAVE_FFMPEG
-    auto ffmpeg = std::make_unique<FfmpegSource>();
-    if (ffmpeg->open(file) == kAudioOk) {
-        return accepted(std::move(ffmpeg));
-    }
-    if ((ffmpeg->recognised() || ffmpegFirst) && !refused.formatRecognised) {
-        refused = refusal(kAudioBadFile, ffmpeg->errorText(), true);
-    }
-#endif
-    (void)ffmpegFirst;
-    return refused;
 }
 
 /// Reads the source to its end and counts its sample frames; 0, with error set, when it cannot

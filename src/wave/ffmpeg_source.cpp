@@ -98,8 +98,13 @@ InputFile& fileOf(void* opaque) {
 }
 
 int readPacket(void* opaque, std::uint8_t* buffer, int size) {
-    const std::int64_t got = fileOf(opaque).read(buffer, size);
-    return got > 0 ? static_cast<int>(got) : AVERROR_EOF;
+    InputFile& file = fileOf(opaque);
+    const std::uint64_t failedBefore = file.failedReads();
+    const std::int64_t got = file.read(buffer, size);
+    if (got > 0) {
+        return static_cast<int>(got);
+    }
+    return file.failedReads() != failedBefore ? AVERROR(EIO) : AVERROR_EOF;
 }
 
 std::int64_t seekPacket(void* opaque, std::int64_t offset, int whence) {
@@ -286,6 +291,7 @@ AudioStatus FfmpegSource::open(std::shared_ptr<InputFile> file) {
         return failOpen("cannot read the file");
     }
     file_ = std::move(file);
+    failedReadsBefore_ = file_->failedReads();
     decoder_ = std::make_unique<Decoder>();
     Decoder& d = *decoder_;
 
@@ -391,6 +397,10 @@ AudioStatus FfmpegSource::open(std::shared_ptr<InputFile> file) {
     if (const int error = avcodec_open2(d.codec, codec, nullptr); error < 0) {
         return failOpen("FFmpeg cannot decode " + codec_ + ": " + errorString(error));
     }
+    // FFmpeg's probing passes over a failed read as over the end of the file.
+    if (file_->failedReads() != failedReadsBefore_) {
+        return failOpen(std::string(InputFile::kReadFailedText));
+    }
     channels_ = static_cast<std::uint16_t>(channels);
     sampleRate_ = static_cast<std::uint32_t>(parameters.sample_rate);
     return kAudioOk;
@@ -434,6 +444,9 @@ bool FfmpegSource::nextFrame() {
     };
     d.haveFrame = false;
     for (;;) {
+        if (file_->failedReads() != failedReadsBefore_) {
+            return fail("the file cannot be read to its end", "an input/output error");
+        }
         if (!logged.empty()) {
             return fail("the audio data is damaged", logged);
         }

@@ -72,6 +72,7 @@ class FfmpegSource final : public AudioSource {
     void close();
 
     std::shared_ptr<InputFile> file_;
+    std::uint64_t failedReadsBefore_ = 0;  ///< file_'s failed reads when this reader took it
     std::unique_ptr<Decoder> decoder_;
     bool recognised_ = false;
     std::uint32_t sampleRate_ = 0;

@@ -53,6 +53,7 @@ void InputFile::close() {
     owned_ = false;
     size_ = 0;
     position_ = 0;
+    failedReads_ = 0;
 }
 
 AudioStatus InputFile::fail(AudioStatus status, std::string text) {
@@ -98,6 +99,7 @@ AudioStatus InputFile::open(const fs::path& path) {
     size_ = static_cast<std::int64_t>(
         std::min<std::uintmax_t>(length, std::numeric_limits<std::int64_t>::max()));
     position_ = 0;
+    failedReads_ = 0;
     return kAudioOk;
 }
 
@@ -118,6 +120,7 @@ AudioStatus InputFile::borrow(std::FILE* stream) {
     owned_ = false;
     size_ = end;
     position_ = 0;
+    failedReads_ = 0;
     return kAudioOk;
 }
 
@@ -126,9 +129,14 @@ std::int64_t InputFile::read(void* destination, std::int64_t count) {
         return 0;
     }
     if (std::error_code fault; injectedFault(FileOperation::Read, fault)) {
+        ++failedReads_;
         return 0;
     }
     const std::size_t got = std::fread(destination, 1, static_cast<std::size_t>(count), stream_);
+    if (got < static_cast<std::size_t>(count) && std::ferror(stream_) != 0) {
+        ++failedReads_;
+        std::clearerr(stream_);
+    }
     position_ += static_cast<std::int64_t>(got);
     return static_cast<std::int64_t>(got);
 }

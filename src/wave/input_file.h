@@ -20,11 +20,14 @@ namespace zelvio {
 
 /// A file open for reading whose length is taken when it is opened. Readers move its position
 /// with seek() before they read, so that several of them can look at the same file in turn.
+/// read() and seek() are virtual so that a reader in the reader module (wave/format_readers.h)
+/// runs the program's own code for them, the one that file faults are injected into, instead of
+/// a copy of its own.
 class InputFile {
   public:
     InputFile() = default;
     /// Closes a file it opened; a borrowed stream stays open.
-    ~InputFile();
+    virtual ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
@@ -50,10 +53,18 @@ class InputFile {
     /// Reads up to count bytes at the position into destination and moves past them. Returns
     /// how many were read: fewer than count at the end of the file or when the system fails to
     /// read, 0 when no file is open.
-    [[nodiscard]] std::int64_t read(void* destination, std::int64_t count);
+    [[nodiscard]] virtual std::int64_t read(void* destination, std::int64_t count);
     /// Moves the position to offset (0 to any value; past the end, reads give nothing). Returns
     /// false when the system refuses or no file is open.
-    [[nodiscard]] bool seek(std::int64_t offset);
+    [[nodiscard]] virtual bool seek(std::int64_t offset);
+
+    /// Reads that failed with an error (not at the end of the file) since the file was opened.
+    /// A reader that gets fewer bytes than it asked for looks here to tell damage from a cut.
+    [[nodiscard]] std::uint64_t failedReads() const { return failedReads_; }
+
+    /// The sentence a reader refuses an input with when one of its reads failed.
+    static constexpr std::string_view kReadFailedText =
+        "the file cannot be read (an input/output error)";
 
     /// After a failed open() or borrow(): one plain sentence saying why. Empty otherwise.
     [[nodiscard]] std::string_view errorText() const { return errorText_; }
@@ -65,6 +76,7 @@ class InputFile {
     bool owned_ = false;  ///< opened here, so closed here
     std::int64_t size_ = 0;
     std::int64_t position_ = 0;
+    std::uint64_t failedReads_ = 0;
     std::string errorText_;
 };
 

@@ -224,6 +224,7 @@ AudioStatus SndfileSource::open(std::shared_ptr<InputFile> file) {
         return failOpen("cannot read the file");
     }
     file_ = std::move(file);
+    failedReadsBefore_ = file_->failedReads();
     handle_ = std::make_unique<Handle>();
     SF_INFO info{};
     handle_->file = sf_open_virtual(&handle_->io, SFM_READ, &info, file_.get());
@@ -234,6 +235,11 @@ AudioStatus SndfileSource::open(std::shared_ptr<InputFile> file) {
     }
     recognised_ = true;
     format_ = info.format;
+    // libsndfile takes a failed read of the header for a short header and may go on with what
+    // it made of the rest.
+    if (file_->failedReads() != failedReadsBefore_) {
+        return failOpen(std::string(InputFile::kReadFailedText));
+    }
     if (info.channels != 1 && info.channels != 2) {
         return failOpen(std::to_string(info.channels) +
                         " channels (only mono and stereo are supported)");
@@ -313,6 +319,11 @@ AudioStatus SndfileSource::readSamples(std::int64_t count, SampleFrame* entries)
         if (got < wanted || wanted == 0) {
             break;
         }
+    }
+    // libsndfile takes a failed read for the end of the data.
+    if (file_->failedReads() != failedReadsBefore_) {
+        errorText_ = "the file cannot be read to its end (an input/output error)";
+        return kAudioBadFile;
     }
     if (delivered == count) {
         return kAudioOk;

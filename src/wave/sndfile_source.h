@@ -63,6 +63,7 @@ class SndfileSource final : public AudioSource {
     void close();
 
     std::shared_ptr<InputFile> file_;
+    std::uint64_t failedReadsBefore_ = 0;  ///< file_'s failed reads when this reader took it
     std::unique_ptr<Handle> handle_;
     bool recognised_ = false;
     bool realSamples_ = false;  ///< read as double by the float rule, not as integers

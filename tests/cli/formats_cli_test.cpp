@@ -194,6 +194,49 @@ TEST(ZelvioFormats, BadInputIsRefusedWithTheFileAndTheReasonAndLeavesNothing) {
     EXPECT_TRUE(tmp.empty());
 }
 
+// The readers of other formats live in a module loaded only for an input that is not WAVE: a
+// WAVE file converts without it, and another format is refused, saying why, with nothing written.
+TEST(ZelvioFormats, WithoutTheReaderModuleWaveStillConvertsAndOthersAreRefused) {
+#ifndef ZELVIO_FORMAT_MODULE_BUILT
+    GTEST_SKIP() << "this build links the readers into the program";
+#else
+    TempDirectory dir;
+    TemporaryFolderOverride tmp;  // after dir, which would otherwise be made in it
+    dir.write("in.wav", stereoWave(false));
+    dir.write("in.mp3", readFileBytes(kLossy / "speech.mp3"));
+    dir.write("not-a-module.so", Bytes(100, 'x'));
+    ASSERT_EQ(zelvio(dir, "convert in.wav -o reference.pdb -q --bits 4").status, 0);
+    struct Case {
+        const char* module;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"/nonexistent/zelvio-formats.so", "No such file or directory"},
+        {"./not-a-module.so", "not-a-module.so"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.module);
+        const std::string module = std::string("ZELVIO_FORMAT_MODULE='") + c.module + "' ";
+        CommandRun run =
+            shellLine(dir, module + "\"$ZELVIO\" convert in.wav -o out.pdb -q --bits 4 -f");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(readFileBytes(dir / "out.pdb"), readFileBytes(dir / "reference.pdb"));
+        fs::remove(dir / "out.pdb");
+        for (const char* command : {"convert in.mp3 -o out.pdb", "info in.mp3"}) {
+            run = shellLine(dir, module + "\"$ZELVIO\" " + command);
+            EXPECT_EQ(run.status, 1) << command;
+            EXPECT_TRUE(contains(run.err, "in.mp3")) << run.err;
+            EXPECT_TRUE(
+                contains(run.err, "the readers of formats other than WAVE cannot be loaded"))
+                << run.err;
+            EXPECT_TRUE(contains(run.err, c.reason)) << run.err;
+            EXPECT_FALSE(fs::exists(dir / "out.pdb"));
+        }
+        EXPECT_TRUE(tmp.empty());
+    }
+#endif
+}
+
 TEST(ZelvioFormats, ConvertNamesWhichOfSeveralTracksItTook) {
     if (!hasFfmpeg()) {
         GTEST_SKIP() << "Matroska is read through FFmpeg";
