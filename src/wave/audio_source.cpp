@@ -63,22 +63,6 @@ class CountedSource final : public AudioSource {
     std::int64_t frames_;
 };
 
-OpenedAudio refusal(AudioStatus status, std::string_view text, bool recognised) {
-    OpenedAudio opened;
-    opened.status = status;
-    opened.errorText = std::string(text);
-    opened.formatRecognised = recognised;
-    return opened;
-}
-
-OpenedAudio accepted(std::unique_ptr<AudioSource> source) {
-    OpenedAudio opened;
-    opened.status = kAudioOk;
-    opened.source = std::move(source);
-    opened.formatRecognised = true;
-    return opened;
-}
-
 /// True when the first bytes are those of an Ogg stream or of MPEG audio (an ID3 tag, or a frame
 /// sync: eleven set bits; ADTS AAC has one too).
 bool isOggOrMpeg(const std::uint8_t* head, std::int64_t length) {
@@ -102,9 +86,10 @@ OpenedAudio openContent(const std::shared_ptr<InputFile>& file) {
     if (looksLikeWave || (!readers.libsndfile && !readers.ffmpeg)) {
         auto wave = std::make_unique<WaveFile>();
         if (const AudioStatus status = wave->open(file); status != kAudioOk) {
-            return refusal(status, wave->errorText(), looksLikeWave && file->size() > 0);
+            return OpenedAudio::refused(status, wave->errorText(),
+                                        looksLikeWave && file->size() > 0);
         }
-        return accepted(std::move(wave));
+        return OpenedAudio::accepted(std::move(wave));
     }
 #ifdef ZELVIO_FORMAT_MODULE
     return openThroughFormatModule(file, isOggOrMpeg(head.data(), got));
@@ -137,9 +122,9 @@ OpenedAudio openInputFile(const std::shared_ptr<InputFile>& file, LengthRule rul
     const std::int64_t frames = countFrames(*opened.source, error);
     opened.source.reset();
     if (frames == 0) {
-        return refusal(kAudioBadFile,
-                       error.empty() ? "the file holds no audio (it may be cut short)" : error,
-                       true);
+        return OpenedAudio::refused(
+            kAudioBadFile, error.empty() ? "the file holds no audio (it may be cut short)" : error,
+            true);
     }
     OpenedAudio again = openContent(file);
     if (again.status == kAudioOk) {
@@ -153,7 +138,7 @@ OpenedAudio openInputFile(const std::shared_ptr<InputFile>& file, LengthRule rul
 OpenedAudio openAudioSource(const std::filesystem::path& path, LengthRule rule) {
     auto file = std::make_shared<InputFile>();
     if (const AudioStatus status = file->open(path); status != kAudioOk) {
-        return refusal(status, file->errorText(), false);
+        return OpenedAudio::refused(status, file->errorText(), false);
     }
     return openInputFile(file, rule);
 }
@@ -161,7 +146,7 @@ OpenedAudio openAudioSource(const std::filesystem::path& path, LengthRule rule) 
 OpenedAudio openAudioSource(std::FILE* stream, LengthRule rule) {
     auto file = std::make_shared<InputFile>();
     if (const AudioStatus status = file->borrow(stream); status != kAudioOk) {
-        return refusal(status, file->errorText(), false);
+        return OpenedAudio::refused(status, file->errorText(), false);
     }
     return openInputFile(file, rule);
 }

@@ -94,6 +94,24 @@ struct OpenedAudio {
     /// A reader knew the content's format (then errorText says what is wrong inside the file);
     /// false when no reader of this build recognised it, or it could not be opened at all.
     bool formatRecognised = false;
+
+    /// An input refused with status and the sentence text.
+    [[nodiscard]] static OpenedAudio refused(AudioStatus status, std::string_view text,
+                                             bool recognised) {
+        OpenedAudio opened;
+        opened.status = status;
+        opened.errorText = std::string(text);
+        opened.formatRecognised = recognised;
+        return opened;
+    }
+    /// An input opened by source.
+    [[nodiscard]] static OpenedAudio accepted(std::unique_ptr<AudioSource> source) {
+        OpenedAudio opened;
+        opened.status = kAudioOk;
+        opened.source = std::move(source);
+        opened.formatRecognised = true;
+        return opened;
+    }
 };
 
 /// How openAudioSource treats an input that cannot state its length up front.

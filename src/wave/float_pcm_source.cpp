@@ -71,35 +71,26 @@ class FloatPcmSource final : public AudioSource {
     std::string errorText_;
 };
 
-OpenedAudio refused(std::string text) {
-    OpenedAudio opened;
-    opened.status = kAudioUnsupported;
-    opened.errorText = std::move(text);
-    opened.formatRecognised = true;
-    return opened;
-}
-
 }  // namespace
 
 OpenedAudio openFloatPcmSource(FloatPcmFormat format, FloatPcmReader reader) {
     if (format.channels != 1 && format.channels != 2) {
-        return refused(std::to_string(format.channels) +
-                       " channels (only mono and stereo are supported)");
+        return OpenedAudio::refused(
+            kAudioUnsupported,
+            std::to_string(format.channels) + " channels (only mono and stereo are supported)",
+            true);
     }
     if (format.sampleRate == 0) {
-        return refused("the sample rate is 0");
+        return OpenedAudio::refused(kAudioUnsupported, "the sample rate is 0", true);
     }
     if (format.frameCount < 0) {
-        return refused("the length is negative");
+        return OpenedAudio::refused(kAudioUnsupported, "the length is negative", true);
     }
     if (!reader) {
-        return refused("nothing delivers the samples");
+        return OpenedAudio::refused(kAudioUnsupported, "nothing delivers the samples", true);
     }
-    OpenedAudio opened;
-    opened.status = kAudioOk;
-    opened.formatRecognised = true;
-    opened.source = std::make_unique<FloatPcmSource>(std::move(format), std::move(reader));
-    return opened;
+    return OpenedAudio::accepted(
+        std::make_unique<FloatPcmSource>(std::move(format), std::move(reader)));
 }
 
 }  // namespace zelvio

@@ -79,13 +79,13 @@ OpenedAudio openThroughFormatModule(const std::shared_ptr<InputFile>& file, bool
         module.entry(kFormatModuleInterface, &file, oggOrMpeg, &opened) == 1) {
         return opened;
     }
-    opened = OpenedAudio{};
-    opened.status = kAudioUnsupported;
-    opened.errorText = "the readers of formats other than WAVE cannot be loaded (" +
-                       (module.entry != nullptr ? std::string("the module is of another version")
-                                                : module.failure) +
-                       ")";
-    return opened;
+    return OpenedAudio::refused(
+        kAudioUnsupported,
+        "the readers of formats other than WAVE cannot be loaded (" +
+            (module.entry != nullptr ? std::string("the module is of another version")
+                                     : module.failure) +
+            ")",
+        false);
 }
 
 }  // namespace zelvio

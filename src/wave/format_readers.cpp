@@ -11,33 +11,14 @@
 #endif
 
 namespace zelvio {
-namespace {
-
-OpenedAudio refusal(std::string_view text, bool recognised) {
-    OpenedAudio opened;
-    opened.status = kAudioBadFile;
-    opened.errorText = std::string(text);
-    opened.formatRecognised = recognised;
-    return opened;
-}
-
-OpenedAudio accepted(std::unique_ptr<AudioSource> source) {
-    OpenedAudio opened;
-    opened.status = kAudioOk;
-    opened.source = std::move(source);
-    opened.formatRecognised = true;
-    return opened;
-}
-
-}  // namespace
 
 // libsndfile reads Ogg and MPEG streams only in a build without FFmpeg: it stops reading them at
 // a length it works out (from the first frame of an MP3 without a frame index, so that most of a
 // variable-rate file is lost), passes over their damage without an error, and lets the MP3
 // decoder beneath it print warnings.
 OpenedAudio openWithFormatReaders(const std::shared_ptr<InputFile>& file, bool oggOrMpeg) {
-    OpenedAudio refused =
-        refusal("not a RIFF WAVE file nor another audio format this build reads", false);
+    OpenedAudio refused = OpenedAudio::refused(
+        kAudioBadFile, "not a RIFF WAVE file nor another audio format this build reads", false);
 #ifdef ZELVIO_HAVE_FFMPEG
     constexpr bool haveFfmpeg = true;
 #else
@@ -52,25 +33,25 @@ OpenedAudio openWithFormatReaders(const std::shared_ptr<InputFile>& file, bool o
         auto sndfile = std::make_unique<SndfileSource>();
         if (sndfile->open(file) == kAudioOk) {
             if (!sndfile->isDerivedLengthStream() || !haveFfmpeg) {
-                return accepted(std::move(sndfile));
+                return OpenedAudio::accepted(std::move(sndfile));
             }
         } else if (file->failedReads() != failedReadsBefore) {
-            return refusal(InputFile::kReadFailedText, true);
+            return OpenedAudio::refused(kAudioBadFile, InputFile::kReadFailedText, true);
         } else if (sndfile->recognised()) {
-            refused = refusal(sndfile->errorText(), true);
+            refused = OpenedAudio::refused(kAudioBadFile, sndfile->errorText(), true);
         }
     }
 #endif
 #ifdef ZELVIO_HAVE_FFMPEG
     auto ffmpeg = std::make_unique<FfmpegSource>();
     if (ffmpeg->open(file) == kAudioOk) {
-        return accepted(std::move(ffmpeg));
+        return OpenedAudio::accepted(std::move(ffmpeg));
     }
     if (file->failedReads() != failedReadsBefore) {
-        return refusal(InputFile::kReadFailedText, true);
+        return OpenedAudio::refused(kAudioBadFile, InputFile::kReadFailedText, true);
     }
     if ((ffmpeg->recognised() || ffmpegFirst) && !refused.formatRecognised) {
-        refused = refusal(ffmpeg->errorText(), true);
+        refused = OpenedAudio::refused(kAudioBadFile, ffmpeg->errorText(), true);
     }
 #endif
     (void)file;
