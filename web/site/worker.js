@@ -5,8 +5,10 @@
 //   {type: 'convert', planes, sampleRate, channels, frames, format, notice, ...settings}
 //                                                     samples the browser's decoder gave
 //   {type: 'decode', bytes}                           a database back to 10000 Hz samples
-// Messages out: 'ready', 'progress' {permille, text}, 'done' {kind, message, caption, detail,
-// notice, bytes}, 'decoded' {samples} or {error}. The page stops a run by ending the worker.
+// Settings: title, description, bits, vad, split, splitMinutes, bestQuality.
+// Messages out: 'ready' {texts} (the dialog's texts, see zelvio_page_texts), 'progress' {permille, text}, 'done' {kind, message, caption, detail,
+// notice, databases: [{name, bytes}]} (one database, or the parts of a split run, in order),
+// 'decoded' {samples} or {error}. The page stops a run by ending the worker.
 'use strict';
 
 importScripts('zelvio.js');
@@ -66,6 +68,7 @@ function convert(job) {
     return true;
   };
   const settings = [job.name, job.databaseName, job.title, job.description];
+  const options = [job.vad ? 1 : 0, job.split ? 1 : 0, job.splitMinutes || 0, job.bestQuality ? 1 : 0];
   let kind;
   if (job.file) {
     // Our own reader reads the File in slices (WORKERFS), never the whole of it at once.
@@ -74,7 +77,7 @@ function convert(job) {
     zelvio.FS.chdir('/input');
     try {
       kind = withStrings([job.file.name, ...settings.slice(1)], (name, database, title, description) =>
-        zelvio._zelvio_convert_file(name, database, title, description, job.bits, job.vad ? 1 : 0));
+        zelvio._zelvio_convert_file(name, database, title, description, job.bits, ...options));
     } finally {
       zelvio.FS.chdir('/');
       zelvio.FS.unmount('/input');
@@ -90,18 +93,22 @@ function convert(job) {
     };
     kind = withStrings([...settings, job.format, job.notice],
       (name, database, title, description, format, notice) =>
-        zelvio._zelvio_convert_decoded(name, database, title, description, job.bits,
-          job.vad ? 1 : 0, job.sampleRate, job.channels, job.frames, format, notice));
+        zelvio._zelvio_convert_decoded(name, database, title, description, job.bits, ...options,
+          job.sampleRate, job.channels, job.frames, format, notice));
     zelvio.zelvioPull = null;
   }
   const text = (which) => zelvio.UTF8ToString(zelvio._zelvio_result_text(which));
-  const size = zelvio._zelvio_result_size();
-  const at = zelvio._zelvio_result_bytes();
-  const bytes = zelvio.HEAPU8.slice(at, at + size).buffer;
+  const databases = [];
+  for (let i = 0; i < zelvio._zelvio_result_count(); i++) {
+    const at = zelvio._zelvio_result_bytes(i);
+    const bytes = zelvio.HEAPU8.slice(at, at + zelvio._zelvio_result_size(i)).buffer;
+    zelvio._zelvio_result_release(i);
+    databases.push({ name: zelvio.UTF8ToString(zelvio._zelvio_result_name(i)), bytes });
+  }
   const result = { type: 'done', kind, message: text(0), caption: text(1), detail: text(2),
-                   notice: text(3), bytes, seconds: (performance.now() - started) / 1000 };
+                   notice: text(3), databases, seconds: (performance.now() - started) / 1000 };
   zelvio._zelvio_result_clear();
-  postMessage(result, [bytes]);
+  postMessage(result, databases.map((d) => d.bytes));
 }
 
 function decode(bytes) {
@@ -132,7 +139,7 @@ onmessage = (event) => {
 createZelvio().then((module) => {
   zelvio = module;
   readInSpans(module);
-  postMessage({ type: 'ready' });
+  postMessage({ type: 'ready', texts: JSON.parse(module.UTF8ToString(module._zelvio_page_texts())) });
   while (pending.length) handle(pending.shift());
 }, (error) => {
   postMessage({ type: 'failed', error: String(error) });
