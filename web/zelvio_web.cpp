@@ -8,7 +8,8 @@
 //   zelvio_convert_decoded(...)   samples the browser's decoder gave, pulled through
 //                                 Module.zelvioPull block by block
 //   zelvio_result_*               the outcome's kind, texts and the databases: one, or the parts
-//                                 of a split run (talk-1.pdb, talk-2.pdb, ...)
+//                                 of a split run (talk-1.pdb, talk-2.pdb, ...), as files on the
+//                                 module's file system
 //   zelvio_decode(bytes, count)   a database back to 10000 Hz samples, for listening
 //   zelvio_page_texts()           the dialog's texts the page shows, as JSON
 //
@@ -20,7 +21,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -53,16 +53,24 @@ EM_JS(int, zelvioPullSamples, (double first, int count, float* left, float* righ
     }
     return Module.zelvioPull(first, count, left, right) ? 1 : 0;
 });
+
+EM_JS(void, zelvioKeepBytes, (const std::uint8_t* bytes, double count), {
+    Module.zelvioDatabase.push(HEAPU8.slice(bytes, bytes + count));
+});
 // clang-format on
 
 namespace {
 
 using namespace zelvio;
 
-/// One database a run saved.
+/// One database a run saved, outside the module's memory (which would grow by the database
+/// and never shrink again): a single database in pieces in Module.zelvioDatabase, the parts of
+/// a split run as files on the module's file system (held in memory too). The page takes them
+/// and removes them.
 struct WebDatabase {
     std::string name;  ///< its file name: NAME.pdb, or NAME-1.pdb, NAME-2.pdb, ... for parts
-    std::vector<std::uint8_t> bytes;
+    std::string path;  ///< the file, or "" for Module.zelvioDatabase
+    std::uintmax_t size = 0;
 };
 
 /// What the last conversion gave.
@@ -72,9 +80,22 @@ struct WebResult {
     std::vector<WebDatabase> databases;
 };
 
-/// Where a split run writes its parts on the module's file system (memory only); they are read
-/// back into the result and removed as soon as the run ends.
-constexpr const char* kPartsFolder = "/parts";
+/// Where a split run saves its parts.
+constexpr const char* kDatabaseFolder = "/databases";
+
+/// Hands each piece of the database to the page's side (Module.zelvioDatabase) as it is written.
+class PageSink final : public ByteSink {
+  public:
+    [[nodiscard]] bool write(const std::uint8_t* bytes, std::size_t count) override {
+        zelvioKeepBytes(bytes, static_cast<double>(count));
+        size_ += count;
+        return true;
+    }
+    [[nodiscard]] std::uintmax_t size() const { return size_; }
+
+  private:
+    std::uintmax_t size_ = 0;
+};
 
 WebResult result;
 std::vector<std::int16_t> decoded;
@@ -106,37 +127,19 @@ ConversionSettings settingsFor(const char* inputName, const char* databaseName, 
     return settings;
 }
 
-/// Reads a saved file into memory and removes it; false when it cannot be read whole. The file
-/// is made readable first: it was saved with the permissions the umask gives a new file, which on
-/// the module's file system may leave it unreadable.
-bool takeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
+/// The size of a saved file, once it is readable to the page: it was saved with the permissions
+/// the umask gives a new file, which on the module's file system may leave it unreadable.
+/// nullopt when it cannot be found out.
+std::optional<std::uintmax_t> readableSize(const std::filesystem::path& path) {
     std::error_code error;
     std::filesystem::permissions(path, std::filesystem::perms::owner_read,
                                  std::filesystem::perm_options::add, error);
     const std::uintmax_t size = error ? 0 : std::filesystem::file_size(path, error);
-    std::FILE* file = error ? nullptr : std::fopen(path.c_str(), "rb");
-    bool read = false;
-    if (file != nullptr) {
-        bytes.resize(static_cast<std::size_t>(size));
-        read = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        std::fclose(file);
+    if (error) {
+        return std::nullopt;
     }
-    std::filesystem::remove(path, error);
-    return read;
+    return size;
 }
-
-/// Collects the database straight into the result, so that the module holds it once.
-class ResultSink final : public ByteSink {
-  public:
-    explicit ResultSink(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    [[nodiscard]] bool write(const std::uint8_t* bytes, std::size_t count) override {
-        bytes_.insert(bytes_.end(), bytes, bytes + count);
-        return true;
-    }
-
-  private:
-    std::vector<std::uint8_t>& bytes_;
-};
 
 /// A control of the page and the dialog's control it stands for.
 struct PageControl {
@@ -206,17 +209,15 @@ std::string pageTexts() {
     return json;
 }
 
-/// Runs the job and keeps what it gives; the kind of its outcome as a number (OutcomeKind). One
-/// database is collected in memory as it is written; the parts of a split run are written as
-/// files (the job names and titles them as the command line's) and then read back.
+/// Runs the job and keeps what it gives; the kind of its outcome as a number (OutcomeKind). The
+/// databases are saved as files, named and titled as the command line's.
 int runAndKeep(ConversionSettings settings, std::unique_ptr<AudioSource> input) {
     result = WebResult{};
     const std::string databaseName = settings.databasePath.filename().string();
-    const bool toFiles = settings.split;
-    if (toFiles) {
-        std::error_code ignored;
-        std::filesystem::create_directories(kPartsFolder, ignored);
-        settings.databasePath = std::filesystem::path(kPartsFolder) / databaseName;
+    std::error_code ignored;
+    if (settings.split) {
+        std::filesystem::create_directories(kDatabaseFolder, ignored);
+        settings.databasePath = std::filesystem::path(kDatabaseFolder) / databaseName;
     }
     StopToken stop;
     settings.stop = &stop;
@@ -238,9 +239,8 @@ int runAndKeep(ConversionSettings settings, std::unique_ptr<AudioSource> input) 
     if (input != nullptr) {
         job.readInputFrom(std::move(input));
     }
-    WebDatabase single{databaseName, {}};
-    ResultSink sink(single.bytes);
-    if (!toFiles) {
+    PageSink sink;
+    if (!settings.split) {
         job.writeDatabaseTo(sink);
     }
     result.outcome = job.run();
@@ -248,32 +248,40 @@ int runAndKeep(ConversionSettings settings, std::unique_ptr<AudioSource> input) 
         result.detail = result.outcome.detail;
         return static_cast<int>(result.outcome.kind);
     }
-    if (!toFiles) {
-        result.databases.push_back(std::move(single));
-    } else {
-        for (SavedDatabase& saved : result.outcome.databases) {
-            WebDatabase part{saved.path.filename().string(), {}};
-            if (!takeFile(saved.path, part.bytes)) {
-                const std::string detail = "cannot write " + quotedPath(saved.path.filename());
-                result = WebResult{};
-                result.outcome.kind = OutcomeKind::SaveError;
-                result.outcome.message = kSaveErrorText;
-                result.outcome.caption = kErrorCaption;
-                result.outcome.icon = OutcomeIcon::Stop;
-                result.outcome.detail = detail;
-                result.detail = detail;
-                return static_cast<int>(result.outcome.kind);
-            }
-            saved.path = part.name;  // named in the summaries as the download names it
-            result.databases.push_back(std::move(part));
+    if (!settings.split) {
+        result.databases.push_back({databaseName, "", sink.size()});
+        result.outcome.databases.front().path = databaseName;
+    }
+    for (SavedDatabase& saved : result.outcome.databases) {
+        if (!settings.split) {
+            break;
         }
+        WebDatabase database{saved.path.filename().string(), saved.path.string()};
+        const std::optional<std::uintmax_t> size = readableSize(saved.path);
+        if (!size) {
+            const std::string detail = "cannot write " + quotedPath(saved.path.filename());
+            for (const WebDatabase& done : result.databases) {
+                std::filesystem::remove(done.path, ignored);
+            }
+            result = WebResult{};
+            result.outcome.kind = OutcomeKind::SaveError;
+            result.outcome.message = kSaveErrorText;
+            result.outcome.caption = kErrorCaption;
+            result.outcome.icon = OutcomeIcon::Stop;
+            result.outcome.detail = detail;
+            result.detail = detail;
+            return static_cast<int>(result.outcome.kind);
+        }
+        database.size = *size;
+        saved.path = database.name;  // named in the summaries as the download names it
+        result.databases.push_back(std::move(database));
     }
     // The command line's summary lines, one for each database, named by file name alone.
     settings.databasePath = databaseName;
     const auto sizeOf = [](const std::filesystem::path& path) -> std::optional<std::uintmax_t> {
         for (const WebDatabase& database : result.databases) {
             if (database.name == path.string()) {
-                return database.bytes.size();
+                return database.size;
             }
         }
         return std::nullopt;
@@ -377,29 +385,18 @@ EMSCRIPTEN_KEEPALIVE int zelvio_result_count() {
     return static_cast<int>(result.databases.size());
 }
 
-/// Database which (0 to zelvio_result_count() - 1): its file name, its bytes and their count;
-/// "", null and 0 for any other number.
+/// Database which (0 to zelvio_result_count() - 1): its file name, and the file that holds it on
+/// the module's file system (the page reads it and removes it), or "" when the pieces in
+/// Module.zelvioDatabase hold it; "" for any other number.
 EMSCRIPTEN_KEEPALIVE const char* zelvio_result_name(int which) {
     return which >= 0 && which < zelvio_result_count()
                ? result.databases[static_cast<std::size_t>(which)].name.c_str()
                : "";
 }
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* zelvio_result_bytes(int which) {
+EMSCRIPTEN_KEEPALIVE const char* zelvio_result_path(int which) {
     return which >= 0 && which < zelvio_result_count()
-               ? result.databases[static_cast<std::size_t>(which)].bytes.data()
-               : nullptr;
-}
-EMSCRIPTEN_KEEPALIVE double zelvio_result_size(int which) {
-    return which >= 0 && which < zelvio_result_count()
-               ? static_cast<double>(result.databases[static_cast<std::size_t>(which)].bytes.size())
-               : 0.0;
-}
-
-/// Lets go of database which's memory once the page has its copy (the result keeps its name).
-EMSCRIPTEN_KEEPALIVE void zelvio_result_release(int which) {
-    if (which >= 0 && which < zelvio_result_count()) {
-        std::vector<std::uint8_t>().swap(result.databases[static_cast<std::size_t>(which)].bytes);
-    }
+               ? result.databases[static_cast<std::size_t>(which)].path.c_str()
+               : "";
 }
 
 /// The dialog's texts the page shows (see pageTexts), as JSON.

@@ -118,6 +118,7 @@
     if (note && !failed) outcome.append(paragraph('note', note));
     outcome.dataset.kind = String(result.kind);
     if (result.seconds !== undefined) outcome.dataset.seconds = result.seconds.toFixed(3);
+    if (result.heapBytes !== undefined) outcome.dataset.heapBytes = String(result.heapBytes);
     if (failed) return;
     // A link for each database: #download for the first, #download-2, #download-3, ... for the
     // further parts of a split run.
@@ -167,6 +168,9 @@
   async function convert() {
     if (running) return;
     clearOutcome();
+    // The file input's selection as it is now: a script may press Convert right after setting
+    // it, before its change event has been handled.
+    if ((inputFile.files[0] || null) !== chosenFile) chooseFile(inputFile.files[0] || null);
     const file = chosenFile;
     const settings = {
       type: 'convert',

@@ -33,10 +33,28 @@ function withStrings(texts, use, done = []) {
 }
 
 // WORKERFS reads each request with its own FileReaderSync call, which costs far more than the
-// bytes it reads; the converter reads the input 64 KiB at a time. Reading spans of 4 MiB and
-// serving the requests from the last span keeps the calls few and the memory flat.
+// bytes it reads; the converter reads the input 64 KiB at a time, so requests are served from
+// spans of 4 MiB. A span read as an ArrayBuffer is the fastest, but its memory lies outside the
+// JavaScript heap, and while the module runs the garbage collector lets spent spans pile up (by
+// 100 MB and more over a long file). Read as a string, a spent span goes at the next minor
+// collection, at some cost in speed. So the first kBufferBudget bytes of a file are read as
+// ArrayBuffers and the rest as strings: whatever the file's length, at most that much garbage.
 const kReadSpan = 4 << 20;
-let span = { node: null, start: 0, bytes: new Uint8Array(0) };
+const kBufferBudget = 64 << 20;
+const kNoSpan = { node: null, start: 0, length: 0, bytes: null, text: '' };
+let span = kNoSpan;
+let bufferBytesRead = 0;
+
+function readSpan(reader, node, at) {
+  const blob = node.contents.slice(at, Math.min(node.size, at + kReadSpan));
+  if (bufferBytesRead + blob.size <= kBufferBudget) {
+    bufferBytesRead += blob.size;
+    const bytes = new Uint8Array(reader.readAsArrayBuffer(blob));
+    return { node, start: at, length: bytes.length, bytes, text: '' };
+  }
+  const text = reader.readAsBinaryString(blob);
+  return { node, start: at, length: text.length, bytes: null, text };
+}
 
 function readInSpans(module) {
   const reader = new FileReaderSync();
@@ -45,28 +63,53 @@ function readInSpans(module) {
     let done = 0;
     while (done < length && position + done < node.size) {
       const at = position + done;
-      if (span.node !== node || at < span.start || at >= span.start + span.bytes.length) {
-        const end = Math.min(node.size, at + kReadSpan);
-        span = { node, start: at,
-                 bytes: new Uint8Array(reader.readAsArrayBuffer(node.contents.slice(at, end))) };
+      if (span.node !== node || at < span.start || at >= span.start + span.length) {
+        span = kNoSpan;
+        span = readSpan(reader, node, at);
       }
       const from = at - span.start;
-      const count = Math.min(length - done, span.bytes.length - from);
-      buffer.set(span.bytes.subarray(from, from + count), offset + done);
+      const count = Math.min(length - done, span.length - from);
+      if (span.bytes) {
+        buffer.set(span.bytes.subarray(from, from + count), offset + done);
+      } else {
+        const text = span.text;
+        const to = offset + done - from;
+        for (let i = from; i < from + count; i++) buffer[to + i] = text.charCodeAt(i);
+      }
       done += count;
     }
     return done;
   };
 }
 
+/** The pieces as one ArrayBuffer. */
+function joined(pieces) {
+  const whole = new Uint8Array(pieces.reduce((sum, piece) => sum + piece.length, 0));
+  let at = 0;
+  for (const piece of pieces) {
+    whole.set(piece, at);
+    at += piece.length;
+  }
+  pieces.length = 0;
+  return whole.buffer;
+}
+
 function convert(job) {
   const started = performance.now();
+  // A message for every step the module reports (up to a thousand) costs time of its own; the
+  // bar moves smoothly enough at 20 a second, and always shows a new stage and the end.
+  let lastPost = -Infinity;
+  let lastStage = -1;
   zelvio.zelvioProgress = (fraction, stage) => {
-    const text = zelvio.UTF8ToString(
-      zelvio._zelvio_progress_text(fraction, stage, performance.now() - started));
+    const now = performance.now();
+    if (now - lastPost < 50 && stage === lastStage && fraction < 1) return true;
+    lastPost = now;
+    lastStage = stage;
+    const text = zelvio.UTF8ToString(zelvio._zelvio_progress_text(fraction, stage, now - started));
     postMessage({ type: 'progress', permille: Math.floor(fraction * 1000), text });
     return true;
   };
+  zelvio.zelvioDatabase = [];
   const settings = [job.name, job.databaseName, job.title, job.description];
   const options = [job.vad ? 1 : 0, job.split ? 1 : 0, job.splitMinutes || 0, job.bestQuality ? 1 : 0];
   let kind;
@@ -81,7 +124,8 @@ function convert(job) {
     } finally {
       zelvio.FS.chdir('/');
       zelvio.FS.unmount('/input');
-      span = { node: null, start: 0, bytes: new Uint8Array(0) };
+      span = kNoSpan;
+      bufferBytesRead = 0;
       zelvio.FS.rmdir('/input');
     }
   } else {
@@ -100,14 +144,23 @@ function convert(job) {
   const text = (which) => zelvio.UTF8ToString(zelvio._zelvio_result_text(which));
   const databases = [];
   for (let i = 0; i < zelvio._zelvio_result_count(); i++) {
-    const at = zelvio._zelvio_result_bytes(i);
-    const bytes = zelvio.HEAPU8.slice(at, at + zelvio._zelvio_result_size(i)).buffer;
-    zelvio._zelvio_result_release(i);
+    // Each database is outside the module's memory, in pieces or as a file on the module's file
+    // system: joined or read once, removed, handed over.
+    const file = zelvio.UTF8ToString(zelvio._zelvio_result_path(i));
+    let bytes;
+    if (file) {
+      bytes = zelvio.FS.readFile(file).buffer;
+      zelvio.FS.unlink(file);
+    } else {
+      bytes = joined(zelvio.zelvioDatabase);
+    }
     databases.push({ name: zelvio.UTF8ToString(zelvio._zelvio_result_name(i)), bytes });
   }
   const result = { type: 'done', kind, message: text(0), caption: text(1), detail: text(2),
-                   notice: text(3), databases, seconds: (performance.now() - started) / 1000 };
+                   notice: text(3), databases, seconds: (performance.now() - started) / 1000,
+                   heapBytes: zelvio.HEAPU8.length };
   zelvio._zelvio_result_clear();
+  zelvio.zelvioDatabase = [];
   postMessage(result, databases.map((d) => d.bytes));
 }
 
