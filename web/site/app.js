@@ -39,12 +39,15 @@
   let player = null;         // {context, source} while playing
 
   function startWorker() {
-    worker = new Worker('worker.js');
+    // ?simd=0 on the page's address makes the worker load the module without SIMD.
+    const simd = new URLSearchParams(location.search).get('simd');
+    worker = new Worker(simd === '0' ? 'worker.js?simd=0' : 'worker.js');
     workerReady = new Promise((resolve, reject) => {
       worker.onmessage = (event) => {
         const m = event.data;
         if (m.type === 'ready') {
           texts = m.texts.outcome;
+          document.documentElement.dataset.module = m.module;
           resolve();
         }
         else if (m.type === 'failed') reject(new Error(m.error));

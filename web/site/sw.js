@@ -5,7 +5,7 @@
 
 const kCache = 'zelvio-site';
 const kFiles = ['./', 'index.html', 'style.css', 'app.js', 'sniff.js', 'worker.js', 'zelvio.js',
-                'zelvio.wasm'];
+                'zelvio.wasm', 'zelvio-simd.js', 'zelvio-simd.wasm'];
 
 self.addEventListener('install', (event) => {
   event.waitUntil(caches.open(kCache).then((cache) => cache.addAll(kFiles))

@@ -6,12 +6,20 @@
 //                                                     samples the browser's decoder gave
 //   {type: 'decode', bytes}                           a database back to 10000 Hz samples
 // Settings: title, description, bits, vad, split, splitMinutes, bestQuality.
-// Messages out: 'ready' {texts} (the dialog's texts, see zelvio_page_texts), 'progress' {permille, text}, 'done' {kind, message, caption, detail,
+// Messages out: 'ready' {module, texts} (which build runs; the dialog's texts, see
+// zelvio_page_texts), 'progress' {permille, text}, 'done' {kind, message, caption, detail,
 // notice, databases: [{name, bytes}]} (one database, or the parts of a split run, in order),
 // 'decoded' {samples} or {error}. The page stops a run by ending the worker.
 'use strict';
 
-importScripts('zelvio.js');
+// Two builds of the module: with WebAssembly SIMD (the resampler's fastest kernel) where the
+// browser has it, else without. A tiny module with one SIMD instruction tells (worker.js?simd=0
+// asks for the one without).
+const kSimdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1,
+  0, 10, 10, 1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
+const kModule = new URLSearchParams(self.location.search).get('simd') !== '0' &&
+  WebAssembly.validate(kSimdProbe) ? 'zelvio-simd.js' : 'zelvio.js';
+importScripts(kModule);
 
 let zelvio = null;
 const pending = [];
@@ -192,7 +200,8 @@ onmessage = (event) => {
 createZelvio().then((module) => {
   zelvio = module;
   readInSpans(module);
-  postMessage({ type: 'ready', texts: JSON.parse(module.UTF8ToString(module._zelvio_page_texts())) });
+  postMessage({ type: 'ready', module: kModule,
+                texts: JSON.parse(module.UTF8ToString(module._zelvio_page_texts())) });
   while (pending.length) handle(pending.shift());
 }, (error) => {
   postMessage({ type: 'failed', error: String(error) });

@@ -211,6 +211,24 @@ describe('the dialog\'s options against the command line', () => {
   });
 });
 
+describe('the two modules', () => {
+  test('Chromium runs the module with SIMD, and the one without gives the same databases', async () => {
+    assert.equal(await page.evaluate(`document.documentElement.dataset.module`), 'zelvio-simd.js');
+    const plain = await browser.newPage(server.url + '?simd=0');
+    await plain.waitFor(`document.documentElement.dataset.module`);
+    assert.equal(await plain.evaluate(`document.documentElement.dataset.module`), 'zelvio.js');
+    for (const [name, bits] of [['sm_22050_s16', 4], ['u8_sm_8000_s8', 2]]) {
+      const result = await convertFile(plain, path.join(vectors, `${name}.wav`), {
+        title: `T ${name}`, description: `Corpus file ${name}.wav at ${bits} bits with VAD`, bits, vad: true,
+      });
+      assert.equal(result.kind, kSaved, `${result.message} ${result.detail}`);
+      assert.ok(result.download.bytes.equals(fs.readFileSync(path.join(vectors, `${name}.b${bits}.vad.pdb`))),
+        `${name} at ${bits} bits without SIMD`);
+    }
+    await browser.send('Target.closeTarget', { targetId: plain.targetId });
+  });
+});
+
 describe('cancel', () => {
   test('Cancel stops a long conversion within half a second and the page converts again', async () => {
     const long = path.join(scratch, 'long.wav');
