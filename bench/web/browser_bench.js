@@ -5,6 +5,7 @@
 // renderer (the tab, with its worker) while it ran, sampled every 50 ms.
 //
 //   node bench/web/browser_bench.js SITE RUNS BITS VAD FILE...     (bench/web/run calls it)
+//   PAGE_QUERY='?simd=0' ...                                         the module without SIMD
 'use strict';
 
 const fs = require('node:fs');
@@ -43,7 +44,7 @@ async function main() {
       let peak = 0;
       let heap = 0;  // the module's memory at the end of a run
       for (let run = 0; run < Number(runs); run++) {
-        const page = await browser.newPage(server.url);
+        const page = await browser.newPage(server.url + (process.env.PAGE_QUERY || ''));
         await page.waitFor(`true`);
         const pids = browser.rendererPids();
         const cpuBefore = totalCpu(pids);
