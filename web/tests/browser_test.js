@@ -364,6 +364,11 @@ describe('screenshot', { skip: !process.env.ZELVIO_SCREENSHOT }, () => {
       title: 'Chimes', description: 'Four seconds of chimes', bits: 4, vad: true,
     });
     await shot.evaluate(`document.activeElement.blur()`);
+    // The whole page, from its top.
+    const height = await shot.evaluate(`document.documentElement.scrollHeight`);
+    await shot.send('Emulation.setDeviceMetricsOverride',
+      { width: browser.size.width, height, deviceScaleFactor: 1, mobile: false });
+    await shot.evaluate(`window.scrollTo(0, 0)`);
     await shot.screenshot(path.resolve(process.env.ZELVIO_SCREENSHOT));
   });
 });
