@@ -14,12 +14,19 @@
 
 // Two builds of the module: with WebAssembly SIMD (the resampler's fastest kernel) where the
 // browser has it, else without. A tiny module with one SIMD instruction tells (worker.js?simd=0
-// asks for the one without).
+// asks for the one without; a site without zelvio-simd.js gets zelvio.js).
 const kSimdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1,
   0, 10, 10, 1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
-const kModule = new URLSearchParams(self.location.search).get('simd') !== '0' &&
+let moduleScript = new URLSearchParams(self.location.search).get('simd') !== '0' &&
   WebAssembly.validate(kSimdProbe) ? 'zelvio-simd.js' : 'zelvio.js';
-importScripts(kModule);
+try {
+  importScripts(moduleScript);
+} catch (error) {
+  // A site built without the SIMD module (only zelvio.js) still works.
+  if (moduleScript === 'zelvio.js') throw error;
+  moduleScript = 'zelvio.js';
+  importScripts(moduleScript);
+}
 
 let zelvio = null;
 const pending = [];
@@ -200,7 +207,7 @@ onmessage = (event) => {
 createZelvio().then((module) => {
   zelvio = module;
   readInSpans(module);
-  postMessage({ type: 'ready', module: kModule,
+  postMessage({ type: 'ready', module: moduleScript,
                 texts: JSON.parse(module.UTF8ToString(module._zelvio_page_texts())) });
   while (pending.length) handle(pending.shift());
 }, (error) => {

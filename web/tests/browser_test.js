@@ -227,6 +227,27 @@ describe('the two modules', () => {
     }
     await browser.send('Target.closeTarget', { targetId: plain.targetId });
   });
+
+  test('a site without the SIMD module converts with the other one', async () => {
+    const folder = path.join(scratch, 'site-without-simd');
+    fs.cpSync(site, folder, { recursive: true });
+    for (const file of ['zelvio-simd.js', 'zelvio-simd.wasm']) fs.rmSync(path.join(folder, file));
+    const own = await serve(folder);
+    const tab = await browser.newPage(own.url);
+    try {
+      await tab.waitFor(`document.documentElement.dataset.module`);
+      assert.equal(await tab.evaluate(`document.documentElement.dataset.module`), 'zelvio.js');
+      const name = 'speech_pauses_10000_m16';
+      const result = await convertFile(tab, path.join(vectors, `${name}.wav`), {
+        title: `T ${name}`, description: `Corpus file ${name}.wav at 3 bits with VAD`, bits: 3, vad: true,
+      });
+      assert.ok(result.download, `${result.message} ${result.detail}`);
+      assert.ok(result.download.bytes.equals(fs.readFileSync(path.join(vectors, `${name}.b3.vad.pdb`))));
+    } finally {
+      await browser.send('Target.closeTarget', { targetId: tab.targetId });
+      own.stop();
+    }
+  });
 });
 
 describe('cancel', () => {
