@@ -165,7 +165,7 @@ constexpr int kRates[] = {8000, 11025, 22050, 44100, 48000, 96000, 192000};
 void fastArguments(benchmark::internal::Benchmark* b) {
     for (const int rate : kRates) {
         for (const KernelPath path :
-             {KernelPath::kPortable, KernelPath::kSse2, KernelPath::kAvx2}) {
+             {KernelPath::kPortable, KernelPath::kSse2, KernelPath::kAvx2, KernelPath::kWasmSimd}) {
             for (const int threads : {1, 0}) {
                 b->Args({rate, static_cast<int>(path), threads});
             }

@@ -5,6 +5,7 @@
 // renderer (the tab, with its worker) while it ran, sampled every 50 ms.
 //
 //   node bench/web/browser_bench.js SITE RUNS BITS VAD FILE...     (bench/web/run calls it)
+//   PAGE_QUERY='?simd=0' ...                                         the module without SIMD
 'use strict';
 
 const fs = require('node:fs');
@@ -41,8 +42,9 @@ async function main() {
       const times = [];
       const cpu = [];
       let peak = 0;
+      let heap = 0;  // the module's memory at the end of a run
       for (let run = 0; run < Number(runs); run++) {
-        const page = await browser.newPage(server.url);
+        const page = await browser.newPage(server.url + (process.env.PAGE_QUERY || ''));
         await page.waitFor(`true`);
         const pids = browser.rendererPids();
         const cpuBefore = totalCpu(pids);
@@ -55,11 +57,12 @@ async function main() {
         cpu.push(totalCpu(pids) - cpuBefore);
         if (result.kind !== 0 && result.kind !== 1) throw new Error(`${file}: ${result.message} ${result.detail}`);
         times.push(Number(await page.evaluate(`document.getElementById('outcome').dataset.seconds`)));
+        heap = Math.max(heap, Number(await page.evaluate(`document.getElementById('outcome').dataset.heapBytes`)));
         await browser.send('Target.closeTarget', { targetId: page.targetId });
       }
       const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
       console.log(`${path.basename(file)}\t${median(times).toFixed(3)}\t${median(cpu).toFixed(2)}\t` +
-                  `${(peak / 1048576).toFixed(1)}`);
+                  `${(peak / 1048576).toFixed(1)}\t${(heap / 1048576).toFixed(1)}`);
     }
   } finally {
     await browser.close();

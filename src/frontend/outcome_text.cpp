@@ -67,8 +67,14 @@ std::string savedSummary(const ConversionSettings& settings, const ConversionOut
 
 std::vector<std::string> savedSummaries(const ConversionSettings& settings,
                                         const ConversionOutcome& outcome) {
+    return savedSummaries(settings, outcome, fileSize);
+}
+
+std::vector<std::string> savedSummaries(const ConversionSettings& settings,
+                                        const ConversionOutcome& outcome,
+                                        const DatabaseSize& sizeOf) {
     if (outcome.databases.size() <= 1) {
-        return {savedSummary(settings, outcome, fileSize(settings.databasePath))};
+        return {savedSummary(settings, outcome, sizeOf(settings.databasePath))};
     }
     std::vector<std::string> lines;
     for (const SavedDatabase& saved : outcome.databases) {
@@ -78,7 +84,7 @@ std::vector<std::string> savedSummaries(const ConversionSettings& settings,
         partOutcome.framesCoded = saved.framesCoded;
         partOutcome.framesTotal = saved.framesCoded;
         partOutcome.recordCount = saved.recordCount;
-        lines.push_back(savedSummary(part, partOutcome, fileSize(saved.path)));
+        lines.push_back(savedSummary(part, partOutcome, sizeOf(saved.path)));
     }
     return lines;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,15 @@ namespace zelvio {
 /// the size of settings.databasePath.
 [[nodiscard]] std::vector<std::string> savedSummaries(const ConversionSettings& settings,
                                                       const ConversionOutcome& outcome);
+
+/// How big the database at a path is; nullopt when it cannot be found out.
+using DatabaseSize = std::function<std::optional<std::uintmax_t>(const std::filesystem::path&)>;
+
+/// The same lines with each database's size as sizeOf tells it, for databases that are not (or
+/// no longer) files, e.g. held in memory by a web page.
+[[nodiscard]] std::vector<std::string> savedSummaries(const ConversionSettings& settings,
+                                                      const ConversionOutcome& outcome,
+                                                      const DatabaseSize& sizeOf);
 
 /// What a front end shows for an outcome.
 struct OutcomeMessage {

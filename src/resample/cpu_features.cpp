@@ -13,6 +13,11 @@ constexpr bool kX86 = true;
 #else
 constexpr bool kX86 = false;
 #endif
+#if defined(__wasm_simd128__)
+constexpr bool kWasmSimd = true;
+#else
+constexpr bool kWasmSimd = false;
+#endif
 
 // The processor's features, asked once. __builtin_cpu_supports also checks that the operating
 // system saves the AVX registers.
@@ -53,6 +58,8 @@ const char* kernelPathName(KernelPath path) {
             return "sse2";
         case KernelPath::kAvx2:
             return "avx2";
+        case KernelPath::kWasmSimd:
+            return "wasm-simd";
     }
     return "unknown";
 }
@@ -66,6 +73,8 @@ bool kernelPathAvailable(KernelPath path) {
             return kX86 && cpuFeatures().sse2;
         case KernelPath::kAvx2:
             return kX86 && cpuFeatures().avx2;
+        case KernelPath::kWasmSimd:
+            return kWasmSimd;
     }
     return false;
 }
@@ -75,7 +84,13 @@ KernelPath resolveKernelPath(KernelPath requested) {
         if (portableRequested()) {
             return KernelPath::kPortable;
         }
+        if (kernelPathAvailable(KernelPath::kWasmSimd)) {
+            return KernelPath::kWasmSimd;
+        }
         requested = KernelPath::kAvx2;
+    }
+    if (requested == KernelPath::kWasmSimd) {
+        return kernelPathAvailable(requested) ? requested : KernelPath::kPortable;
     }
     // From the request downwards, the first path this processor runs.
     for (const KernelPath path : {KernelPath::kAvx2, KernelPath::kSse2}) {

@@ -309,9 +309,10 @@ ResampleStatus computeOutputs(const ResamplePlan& plan, InputView input, std::in
         return kResampleInputNotInView;
     }
     path = resolveKernelPath(path);
-    const auto run = path == KernelPath::kAvx2   ? fast_detail::runAvx2
-                     : path == KernelPath::kSse2 ? fast_detail::runSse2
-                                                 : fast_detail::runPortable;
+    const auto run = path == KernelPath::kAvx2       ? fast_detail::runAvx2
+                     : path == KernelPath::kSse2     ? fast_detail::runSse2
+                     : path == KernelPath::kWasmSimd ? fast_detail::runWasmSimd
+                                                     : fast_detail::runPortable;
 
     const std::size_t taps = plan.taps_;
     const std::size_t segment = std::max(kSegmentSamples, 4 * taps);

@@ -1,4 +1,5 @@
-// Shared by the fast kernel implementations (portable, SSE2, AVX2); not part of the public API.
+// Shared by the fast kernel implementations (portable, SSE2, AVX2, WebAssembly SIMD); not part of
+// the public API.
 //
 // A table row holds the coefficients one wing meets in order, tap j first: row r of a wing whose
 // walk starts at table position q0 (in 1/128 of an entry) holds c(q0 + j x coefficientStep) for
@@ -71,9 +72,11 @@ inline std::int16_t scaleSum(std::int32_t sum, std::int32_t gain) {
 }
 
 // Each computes args.count outputs into args.out. runSse2 and runAvx2 exist only on x86 and may
-// only be called when the processor has the instructions.
+// only be called when the processor has the instructions; runWasmSimd only in a WebAssembly
+// build with SIMD.
 void runPortable(const KernelArgs& args);
 void runSse2(const KernelArgs& args);
 void runAvx2(const KernelArgs& args);
+void runWasmSimd(const KernelArgs& args);
 
 }  // namespace zelvio::fast_detail

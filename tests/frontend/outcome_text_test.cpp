@@ -113,5 +113,35 @@ TEST(OutcomeText, ASplitRunGetsALineForEachPart) {
               std::vector<std::string>{savedSummary(settings, outcome, 10)});
 }
 
+TEST(OutcomeText, SummariesOfDatabasesHeldInMemoryTakeTheirSizesFromTheCaller) {
+    // No files: each size comes from the function, asked with the path the line names.
+    ConversionSettings settings;
+    settings.databasePath = "talk.pdb";
+    settings.split = true;
+    settings.bitsPerSample = 4;
+    settings.adpcmCoding = AdpcmCoding::Search;
+    ConversionOutcome outcome = saved(300, 300, 6);
+    outcome.databases = {{"talk-1.pdb", "talk 1/2", 200, 4}, {"talk-2.pdb", "talk 2/2", 100, 2}};
+    std::vector<std::filesystem::path> asked;
+    const DatabaseSize sizes = [&](const std::filesystem::path& path) {
+        asked.push_back(path);
+        return path == "talk-1.pdb" ? std::optional<std::uintmax_t>{5078} : std::nullopt;
+    };
+    EXPECT_EQ(savedSummaries(settings, outcome, sizes),
+              (std::vector<std::string>{
+                  "talk-1.pdb: saved, 5,078 bytes, 4-bit ADPCM (search encoder), 200 Frames "
+                  "(0:04), 4 records",
+                  "talk-2.pdb: saved, 4-bit ADPCM (search encoder), 100 Frames (0:02), "
+                  "2 records"}));
+    EXPECT_EQ(asked, (std::vector<std::filesystem::path>{"talk-1.pdb", "talk-2.pdb"}));
+
+    // One database: asked for the database path.
+    outcome.databases.resize(1);
+    asked.clear();
+    EXPECT_EQ(savedSummaries(settings, outcome, sizes),
+              std::vector<std::string>{savedSummary(settings, outcome, std::nullopt)});
+    EXPECT_EQ(asked, std::vector<std::filesystem::path>{"talk.pdb"});
+}
+
 }  // namespace
 }  // namespace zelvio

@@ -55,7 +55,8 @@ std::vector<std::int16_t> literalRun(double factor, const std::vector<std::int16
 
 std::vector<KernelPath> availablePaths() {
     std::vector<KernelPath> paths;
-    for (const KernelPath path : {KernelPath::kPortable, KernelPath::kSse2, KernelPath::kAvx2}) {
+    for (const KernelPath path :
+         {KernelPath::kPortable, KernelPath::kSse2, KernelPath::kAvx2, KernelPath::kWasmSimd}) {
         if (kernelPathAvailable(path)) {
             paths.push_back(path);
         }
@@ -348,7 +349,7 @@ TEST(ComputeOutputs, GiveAnyRangeFromAViewOfJustTheInputItReads) {
         const double factor = 10000.0 / c.rate;
         const ResamplePlan plan = makePlan(factor, runFilter(), true);
         const std::vector<std::int16_t> input = noise(c.inputs, 15);
-        const auto inputCount = std::ssize(input);
+        const std::int64_t inputCount = std::ssize(input);
         const std::int64_t outputs = jobOutputCount(inputCount, factor) + 40;
         const std::vector<std::int16_t> whole = fastRun(plan, input, outputs, KernelPath::kAuto);
         std::uniform_int_distribution<std::int64_t> pick(0, outputs - 1);
@@ -588,9 +589,12 @@ void setEnvironment(const char* name, const char* value) {
 TEST(KernelPath, AutoFollowsTheEnvironmentAndRequestsFallBackToWhatRuns) {
     const char* saved = std::getenv(kPortableEnvironmentVariable);
     const std::string restore = saved != nullptr ? saved : "";
-    const KernelPath best = kernelPathAvailable(KernelPath::kAvx2)   ? KernelPath::kAvx2
-                            : kernelPathAvailable(KernelPath::kSse2) ? KernelPath::kSse2
-                                                                     : KernelPath::kPortable;
+    // The best x86 path, and the best of all (only one family is ever compiled in).
+    const KernelPath bestX86 = kernelPathAvailable(KernelPath::kAvx2)   ? KernelPath::kAvx2
+                               : kernelPathAvailable(KernelPath::kSse2) ? KernelPath::kSse2
+                                                                        : KernelPath::kPortable;
+    const bool wasmSimd = kernelPathAvailable(KernelPath::kWasmSimd);
+    const KernelPath best = wasmSimd ? KernelPath::kWasmSimd : bestX86;
     struct Case {
         const char* value;  // nullptr: unset
         KernelPath expected;
@@ -608,10 +612,19 @@ TEST(KernelPath, AutoFollowsTheEnvironmentAndRequestsFallBackToWhatRuns) {
         EXPECT_EQ(resolveKernelPath(KernelPath::kPortable), KernelPath::kPortable);
     }
     setEnvironment(kPortableEnvironmentVariable, saved != nullptr ? restore.c_str() : nullptr);
-    EXPECT_EQ(resolveKernelPath(KernelPath::kAvx2), best);
+    EXPECT_EQ(resolveKernelPath(KernelPath::kAvx2), bestX86);
     EXPECT_EQ(resolveKernelPath(KernelPath::kSse2),
-              best == KernelPath::kPortable ? KernelPath::kPortable : KernelPath::kSse2);
+              bestX86 == KernelPath::kPortable ? KernelPath::kPortable : KernelPath::kSse2);
+    // WebAssembly SIMD falls back to the portable path only, never to an x86 one.
+    EXPECT_EQ(resolveKernelPath(KernelPath::kWasmSimd),
+              wasmSimd ? KernelPath::kWasmSimd : KernelPath::kPortable);
+    EXPECT_FALSE(wasmSimd && (kernelPathAvailable(KernelPath::kAvx2) ||
+                              kernelPathAvailable(KernelPath::kSse2)));
     EXPECT_STREQ(kernelPathName(KernelPath::kAvx2), "avx2");
+    EXPECT_STREQ(kernelPathName(KernelPath::kWasmSimd), "wasm-simd");
+#if defined(__wasm_simd128__)
+    EXPECT_TRUE(wasmSimd) << "a build with SIMD runs the SIMD kernel";
+#endif
     EXPECT_STREQ(kernelPathName(KernelPath::kPortable), "portable");
 }
 

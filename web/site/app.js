@@ -9,6 +9,8 @@
   const title = $('title');
   const description = $('description');
   const vad = $('vad');
+  const bestQuality = $('best-quality');
+  const split = $('split');
   const convertButton = $('convert');
   const cancelButton = $('cancel');
   const progress = $('progress');
@@ -21,24 +23,33 @@
   const kSaved = 0;
   const kCut = 1;
   const kInputError = 2;
-  const kCancelledText = 'Conversion cancelled';
-  const kInputErrorText = 'Cannot open input WAVE file!';
+  const kCancelled = 5;
+  // The converter's own outcome texts, as the module gives them once it is ready (the page says
+  // nothing in words of its own): inputError, fileIoError, cancelled, errorCaption,
+  // cancelledCaption.
+  let texts = null;
 
   let worker = null;
   let workerReady = null;
   let running = null;        // the run in progress: {resolve}
   let chosenFile = null;
   let lastTitleSuggestion = '';
-  let downloadUrl = null;
-  let database = null;       // the last saved database: {bytes, name}
+  let downloadUrls = [];
+  let databases = null;      // the last saved databases, in order: [{bytes, name}]
   let player = null;         // {context, source} while playing
 
   function startWorker() {
-    worker = new Worker('worker.js');
+    // ?simd=0 on the page's address makes the worker load the module without SIMD.
+    const simd = new URLSearchParams(location.search).get('simd');
+    worker = new Worker(simd === '0' ? 'worker.js?simd=0' : 'worker.js');
     workerReady = new Promise((resolve, reject) => {
       worker.onmessage = (event) => {
         const m = event.data;
-        if (m.type === 'ready') resolve();
+        if (m.type === 'ready') {
+          texts = m.texts.outcome;
+          document.documentElement.dataset.module = m.module;
+          resolve();
+        }
         else if (m.type === 'failed') reject(new Error(m.error));
         else if (m.type === 'progress') showProgress(m.permille, m.text);
         else if ((m.type === 'done' || m.type === 'decoded') && running) running.resolve(m);
@@ -86,9 +97,9 @@
     outcome.replaceChildren();
     outcome.className = '';
     actions.replaceChildren();
-    if (downloadUrl) URL.revokeObjectURL(downloadUrl);
-    downloadUrl = null;
-    database = null;
+    for (const url of downloadUrls) URL.revokeObjectURL(url);
+    downloadUrls = [];
+    databases = null;
   }
 
   function paragraph(className, text) {
@@ -102,33 +113,48 @@
     const failed = result.kind !== kSaved && result.kind !== kCut;
     outcome.className = failed ? 'failed' : 'saved';
     outcome.replaceChildren(paragraph('message', result.message));
-    if (result.detail) outcome.append(paragraph('detail', result.detail));
+    // One summary line for each database (a split run saves several).
+    for (const line of (result.detail || '').split('\n').filter((l) => l !== '')) {
+      outcome.append(paragraph('detail', line));
+    }
     if (result.notice) outcome.append(paragraph('note', 'Note: ' + result.notice));
     if (note && !failed) outcome.append(paragraph('note', note));
     outcome.dataset.kind = String(result.kind);
     if (result.seconds !== undefined) outcome.dataset.seconds = result.seconds.toFixed(3);
+    if (result.heapBytes !== undefined) outcome.dataset.heapBytes = String(result.heapBytes);
     if (failed) return;
-    database = { bytes: result.bytes, name: result.databaseName };
-    downloadUrl = URL.createObjectURL(new Blob([result.bytes], { type: 'application/vnd.palm' }));
-    const link = document.createElement('a');
-    link.id = 'download';
-    link.className = 'button primary';
-    link.href = downloadUrl;
-    link.download = result.databaseName;
-    link.textContent = 'Download ' + result.databaseName;
+    // A link for each database: #download for the first, #download-2, #download-3, ... for the
+    // further parts of a split run.
+    databases = result.databases;
+    const links = databases.map((saved, i) => {
+      const url = URL.createObjectURL(new Blob([saved.bytes], { type: 'application/vnd.palm' }));
+      downloadUrls.push(url);
+      const link = document.createElement('a');
+      link.id = i === 0 ? 'download' : `download-${i + 1}`;
+      link.className = i === 0 ? 'button primary' : 'button';
+      link.href = url;
+      link.download = saved.name;
+      link.textContent = 'Download ' + saved.name;
+      return link;
+    });
     const play = document.createElement('button');
     play.type = 'button';
     play.id = 'play';
     play.textContent = 'Play';
     play.setAttribute('aria-describedby', 'play-hint');
     play.addEventListener('click', togglePlay);
-    const hint = paragraph('hint', 'Plays the database as the handheld will play it.');
+    const hint = paragraph('hint', databases.length > 1
+      ? 'Plays the databases one after the other, as the handheld will play them.'
+      : 'Plays the database as the handheld will play it.');
     hint.id = 'play-hint';
-    actions.append(link, play, hint);
+    actions.append(...links, play, hint);
   }
 
+  // A failure the page finds itself, in the converter's words (a converter that did not load
+  // has none: then its error is the message).
   function failure(message, detail) {
-    return { kind: kInputError, message, caption: 'Error', detail, notice: '' };
+    if (!texts) return { kind: kInputError, message: detail, caption: '', detail: '', notice: '' };
+    return { kind: kInputError, message: texts[message], caption: texts.errorCaption, detail, notice: '' };
   }
 
   // Decodes a file the browser can read, at its own rate where its header states one.
@@ -145,6 +171,9 @@
   async function convert() {
     if (running) return;
     clearOutcome();
+    // The file input's selection as it is now: a script may press Convert right after setting
+    // it, before its change event has been handled.
+    if ((inputFile.files[0] || null) !== chosenFile) chooseFile(inputFile.files[0] || null);
     const file = chosenFile;
     const settings = {
       type: 'convert',
@@ -152,9 +181,12 @@
       description: description.value,
       bits: Number(form.querySelector('input[name=bits]:checked').value),
       vad: vad.checked,
+      bestQuality: bestQuality.checked,
+      split: split.checked,
     };
     if (!file) {
-      showOutcome(failure(kInputErrorText, 'no input file was chosen'));
+      try { await workerReady; } catch (error) { /* failure() says so */ }
+      showOutcome(failure('inputError', 'no input file was chosen'));
       return;
     }
     settings.name = file.name;
@@ -202,16 +234,17 @@
         }
       }
     } catch (error) {
-      result = failure(kInputErrorText, String(error && error.message || error));
+      result = failure('inputError', String(error && error.message || error));
     }
     if (cancelled || !result) {
-      result = { kind: 5, message: kCancelledText, caption: 'Cancelled', detail: '', notice: '' };
+      result = texts ? { kind: kCancelled, message: texts.cancelled, caption: texts.cancelledCaption,
+                         detail: '', notice: '' }
+                     : failure('cancelled', 'the converter did not start');
     } else if (result.type === 'crashed') {
-      result = failure('FILE IO error!', result.error);
+      result = failure('fileIoError', result.error);
       restartWorker();
     }
     cancelled = false;
-    result.databaseName = settings.databaseName;
     if (result.kind === kSaved || result.kind === kCut) showProgress(1000, 'Done: 100%');
     else progressText.textContent = '';
     showOutcome(result, note);
@@ -251,19 +284,28 @@
   async function togglePlay() {
     const play = $('play');
     if (player) { stopPlaying(); return; }
-    if (!database || running) return;
+    if (!databases || running) return;
     play.disabled = true;
-    const answer = await ask({ type: 'decode', bytes: database.bytes.slice(0) });
-    play.disabled = false;
-    if (!answer || answer.error) {
-      outcome.append(paragraph('note', 'Cannot play the database: ' + (answer ? answer.error : 'stopped')));
-      return;
+    const parts = [];
+    for (const saved of databases) {
+      const answer = await ask({ type: 'decode', bytes: saved.bytes.slice(0) });
+      if (!answer || answer.error) {
+        play.disabled = false;
+        outcome.append(paragraph('note', `Cannot play ${saved.name}: ` + (answer ? answer.error : 'stopped')));
+        return;
+      }
+      parts.push(answer.samples);
     }
-    const samples = answer.samples;
+    play.disabled = false;
+    const length = parts.reduce((sum, samples) => sum + samples.length, 0);
     const context = new AudioContext();
-    const buffer = context.createBuffer(1, Math.max(1, samples.length), 10000);
+    const buffer = context.createBuffer(1, Math.max(1, length), 10000);
     const channel = buffer.getChannelData(0);
-    for (let i = 0; i < samples.length; i++) channel[i] = samples[i] / 32768;
+    let at = 0;
+    for (const samples of parts) {
+      for (let i = 0; i < samples.length; i++) channel[at + i] = samples[i] / 32768;
+      at += samples.length;
+    }
     const source = context.createBufferSource();
     source.buffer = buffer;
     source.connect(context.destination);

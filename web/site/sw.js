@@ -6,9 +6,12 @@
 const kCache = 'zelvio-site';
 const kFiles = ['./', 'index.html', 'style.css', 'app.js', 'sniff.js', 'worker.js', 'zelvio.js',
                 'zelvio.wasm'];
+// The module with SIMD, where the site has it (the worker falls back to zelvio.js).
+const kOptionalFiles = ['zelvio-simd.js', 'zelvio-simd.wasm'];
 
 self.addEventListener('install', (event) => {
-  event.waitUntil(caches.open(kCache).then((cache) => cache.addAll(kFiles))
+  event.waitUntil(caches.open(kCache).then((cache) => cache.addAll(kFiles).then(() =>
+    Promise.all(kOptionalFiles.map((file) => cache.add(file).catch(() => {})))))
     .then(() => self.skipWaiting()));
 });
 

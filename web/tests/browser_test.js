@@ -1,9 +1,11 @@
 // The page in a real headless Chromium, served by `python3 -m http.server` from the built site
 // folder: the reference vectors give their databases byte for byte through #input-file and
 // #download, lossy files convert through the browser's decoder, bad inputs are refused in the
-// command line's words with nothing to download, and Cancel stops a long run at once.
+// command line's words with nothing to download, Cancel stops a long run at once, and split and
+// best quality give the databases `zelvio convert` writes with --split and --encoder search.
 //
 //   node --test web/tests/             (SITE=build-web/site by default; scripts/web --test runs it)
+//   ZELVIO_CLI=path/to/zelvio          the command line to compare with (build/src/cli/zelvio)
 //   ZELVIO_SCREENSHOT=docs/web-page.png also saves the page after a conversion
 'use strict';
 
@@ -11,6 +13,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
+const { execFileSync } = require('node:child_process');
 const { after, before, describe, test } = require('node:test');
 
 const { Browser, serve } = require('./browser.js');
@@ -22,6 +25,23 @@ const site = path.resolve(process.env.SITE || path.join(root, 'build-web', 'site
 const vectors = path.join(root, 'tests', 'data', 'vectors');
 const lossy = path.join(root, 'tests', 'data', 'lossy');
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'zelvio-web-test-'));
+const cli = path.resolve(process.env.ZELVIO_CLI || path.join(root, 'build', 'src', 'cli', 'zelvio'));
+
+/** Runs `zelvio convert input -o NAME.pdb args...` in a folder of its own; the summary lines it
+ *  printed and every database it wrote, by file name. */
+function convertWithCli(input, args) {
+  assert.ok(fs.existsSync(cli), `the command line ${cli} is needed (build it, or set ZELVIO_CLI)`);
+  const folder = fs.mkdtempSync(path.join(scratch, 'cli-'));
+  const name = path.basename(input).replace(/\.[^.]+$/, '.pdb');
+  const out = execFileSync(cli, ['convert', path.resolve(input), '-o', name, '--threads', '1', ...args],
+    { cwd: folder, encoding: 'utf8' });
+  const databases = new Map();
+  for (const file of fs.readdirSync(folder).sort()) {
+    databases.set(file, fs.readFileSync(path.join(folder, file)));
+  }
+  fs.rmSync(folder, { recursive: true, force: true });
+  return { lines: out.split('\n').filter((line) => line !== ''), databases };
+}
 
 const kSaved = 0;
 const kInputErrorText = 'Cannot open input WAVE file!';
@@ -136,6 +156,100 @@ describe('bad input', () => {
   }
 });
 
+describe('the dialog\'s options against the command line', () => {
+  const cases = [
+    // Best quality is the search encoder: the 4, 3 and 2 bit modes, with and without detection.
+    { file: 'speech_pauses_10000_m16.wav', bits: 4, vad: true, bestQuality: true },
+    { file: 'sm_22050_s16.wav', bits: 3, vad: false, bestQuality: true },
+    { file: 'u8_sm_8000_s8.wav', bits: 2, vad: true, bestQuality: true },
+    // 8 bits has no codes to search: the same bytes as without.
+    { file: 'sm_22050_s16.wav', bits: 8, vad: true, bestQuality: true },
+    // Split with audio that fits one database: that one database, as without splitting.
+    { file: 'sm_22050_s16.wav', bits: 4, vad: true, split: true },
+  ];
+  for (const c of cases) {
+    const what = [c.bestQuality && 'best quality', c.split && 'split'].filter(Boolean).join(' and ');
+    test(`${c.file} at ${c.bits} bits with ${what} gives the command line's database`, async () => {
+      const input = path.join(vectors, c.file);
+      const args = ['--bits', String(c.bits), '--title', 'Options', '--description', what];
+      if (c.vad) args.push('--vad');
+      if (c.bestQuality) args.push('--encoder', 'search');
+      if (c.split) args.push('--split');
+      const expected = convertWithCli(input, args);
+      const result = await convertFile(page, input,
+        { title: 'Options', description: what, bits: c.bits, vad: c.vad, bestQuality: c.bestQuality,
+          split: c.split });
+      assert.equal(result.kind, kSaved, `${result.message} ${result.detail}`);
+      assert.deepEqual(result.downloads.map((d) => d.name), [...expected.databases.keys()]);
+      assert.ok(result.download.bytes.equals(expected.databases.get(result.download.name)),
+        `${result.download.name} differs from the command line's`);
+      assert.deepEqual(result.details, expected.lines);
+    });
+  }
+
+  test('a split recording offers each part, equal to the command line\'s parts', async () => {
+    // 22 minutes at 10000 Hz: more than one 8-bit database holds (21:05).
+    const long = path.join(scratch, 'lecture.wav');
+    writeLongWave(long, { rate: 10000, channels: 1, seconds: 22 * 60 });
+    const expected = convertWithCli(long, ['--bits', '8', '--split', '--title', 'Lecture']);
+    assert.deepEqual([...expected.databases.keys()], ['lecture-1.pdb', 'lecture-2.pdb']);
+    const result = await convertFile(page, long, { title: 'Lecture', bits: 8, split: true });
+    assert.equal(result.kind, kSaved, `${result.message} ${result.detail}`);
+    assert.deepEqual(result.downloads.map((d) => [d.id, d.name]),
+      [['download', 'lecture-1.pdb'], ['download-2', 'lecture-2.pdb']]);
+    for (const d of result.downloads) {
+      assert.ok(d.bytes.equals(expected.databases.get(d.name)), `${d.name} differs from the command line's`);
+    }
+    // The command line's summary, a line for each part.
+    assert.deepEqual(result.details, expected.lines);
+
+    // Without split the same recording is cut, in one database.
+    const single = await convertFile(page, long, { title: 'Lecture', bits: 8, split: false });
+    assert.equal(single.kind, 1, `${single.message} ${single.detail}`);
+    assert.deepEqual(single.downloads.map((d) => d.name), ['lecture.pdb']);
+    assert.match(single.detail, /^lecture\.pdb: saved \(cut\), /);
+  });
+});
+
+describe('the two modules', () => {
+  test('Chromium runs the module with SIMD, and the one without gives the same databases', async () => {
+    assert.equal(await page.evaluate(`document.documentElement.dataset.module`), 'zelvio-simd.js');
+    const plain = await browser.newPage(server.url + '?simd=0');
+    await plain.waitFor(`document.documentElement.dataset.module`);
+    assert.equal(await plain.evaluate(`document.documentElement.dataset.module`), 'zelvio.js');
+    for (const [name, bits] of [['sm_22050_s16', 4], ['u8_sm_8000_s8', 2]]) {
+      const result = await convertFile(plain, path.join(vectors, `${name}.wav`), {
+        title: `T ${name}`, description: `Corpus file ${name}.wav at ${bits} bits with VAD`, bits, vad: true,
+      });
+      assert.equal(result.kind, kSaved, `${result.message} ${result.detail}`);
+      assert.ok(result.download.bytes.equals(fs.readFileSync(path.join(vectors, `${name}.b${bits}.vad.pdb`))),
+        `${name} at ${bits} bits without SIMD`);
+    }
+    await browser.send('Target.closeTarget', { targetId: plain.targetId });
+  });
+
+  test('a site without the SIMD module converts with the other one', async () => {
+    const folder = path.join(scratch, 'site-without-simd');
+    fs.cpSync(site, folder, { recursive: true });
+    for (const file of ['zelvio-simd.js', 'zelvio-simd.wasm']) fs.rmSync(path.join(folder, file));
+    const own = await serve(folder);
+    const tab = await browser.newPage(own.url);
+    try {
+      await tab.waitFor(`document.documentElement.dataset.module`);
+      assert.equal(await tab.evaluate(`document.documentElement.dataset.module`), 'zelvio.js');
+      const name = 'speech_pauses_10000_m16';
+      const result = await convertFile(tab, path.join(vectors, `${name}.wav`), {
+        title: `T ${name}`, description: `Corpus file ${name}.wav at 3 bits with VAD`, bits: 3, vad: true,
+      });
+      assert.ok(result.download, `${result.message} ${result.detail}`);
+      assert.ok(result.download.bytes.equals(fs.readFileSync(path.join(vectors, `${name}.b3.vad.pdb`))));
+    } finally {
+      await browser.send('Target.closeTarget', { targetId: tab.targetId });
+      own.stop();
+    }
+  });
+});
+
 describe('cancel', () => {
   test('Cancel stops a long conversion within half a second and the page converts again', async () => {
     const long = path.join(scratch, 'long.wav');
@@ -159,6 +273,7 @@ describe('cancel', () => {
     const again = await convertFile(page, path.join(vectors, `${name}.wav`), {
       title: `T ${name}`, description: `Corpus file ${name}.wav at 2 bits with VAD`, bits: 2, vad: true,
     });
+    assert.ok(again.download, `${again.message} ${again.detail}`);
     assert.ok(again.download.bytes.equals(fs.readFileSync(path.join(vectors, `${name}.b2.vad.pdb`))));
   });
 });
@@ -197,6 +312,53 @@ describe('layout', () => {
   });
 });
 
+describe('texts', () => {
+  test('the page\'s labels, access keys and hints are the dialog\'s, as the module has them', async () => {
+    const tab = await browser.newPage(server.url);
+    // The module's own copy of the dialog's texts (src/frontend), loaded beside the page.
+    const texts = JSON.parse(await tab.evaluate(`new Promise((resolve, reject) => {
+      const script = document.createElement('script');
+      script.src = 'zelvio.js';
+      script.onload = resolve;
+      script.onerror = reject;
+      document.head.append(script);
+    }).then(() => createZelvio()).then((m) => m.UTF8ToString(m._zelvio_page_texts()))`));
+    const shown = await tab.evaluate(`(() => {
+      const words = (e) => e ? e.textContent.replace(/\\s+/g, ' ').trim() : null;
+      const controls = ${JSON.stringify(texts.controls.map((c) => c.id))}.map((id) => {
+        const e = document.getElementById(id);
+        if (!e) return { id };
+        const hint = document.getElementById(e.getAttribute('aria-describedby'));
+        // The access key sits on the control or on its label.
+        return { id, label: words(e.labels[0]), key: e.accessKey || e.labels[0].accessKey, hint: words(hint) };
+      });
+      return { controls, modeGroup: words(document.querySelector('fieldset legend')) };
+    })()`);
+    assert.ok(texts.controls.length >= 10);
+    for (const [i, expected] of texts.controls.entries()) {
+      const page = shown.controls[i];
+      assert.equal(page.label, expected.label, `the label of #${expected.id}`);
+      assert.equal(page.key, expected.key, `the access key of #${expected.id}`);
+      // The file input's hint goes on to say which files the browser takes.
+      if (expected.id === 'input-file') assert.ok(page.hint.startsWith(expected.hint + ':'), page.hint);
+      else assert.equal(page.hint, expected.hint, `the hint of #${expected.id}`);
+    }
+    assert.equal(shown.modeGroup, texts.modeGroup);
+    await browser.send('Target.closeTarget', { targetId: tab.targetId });
+  });
+
+  test('an outcome the page finds itself is in the converter\'s words', async () => {
+    const tab = await browser.newPage(server.url);
+    await tab.waitFor(`!document.getElementById('convert').disabled`);
+    await tab.evaluate(`document.getElementById('convert').click()`);
+    const result = await outcomeOf(tab, 10000, false);
+    assert.equal(result.message, kInputErrorText);
+    assert.equal(result.detail, 'no input file was chosen');
+    assert.equal(result.download, null);
+    await browser.send('Target.closeTarget', { targetId: tab.targetId });
+  });
+});
+
 describe('offline', () => {
   test('once opened, the page converts with the server gone', async () => {
     const own = await serve(site);
@@ -223,6 +385,11 @@ describe('screenshot', { skip: !process.env.ZELVIO_SCREENSHOT }, () => {
       title: 'Chimes', description: 'Four seconds of chimes', bits: 4, vad: true,
     });
     await shot.evaluate(`document.activeElement.blur()`);
+    // The whole page, from its top.
+    const height = await shot.evaluate(`document.documentElement.scrollHeight`);
+    await shot.send('Emulation.setDeviceMetricsOverride',
+      { width: browser.size.width, height, deviceScaleFactor: 1, mobile: false });
+    await shot.evaluate(`window.scrollTo(0, 0)`);
     await shot.screenshot(path.resolve(process.env.ZELVIO_SCREENSHOT));
   });
 });
