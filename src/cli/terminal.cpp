@@ -1,7 +1,12 @@
 #include "cli/terminal.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <system_error>
@@ -21,11 +26,22 @@ namespace {
 
 /// The width of the terminal on standard error; 80 when it cannot be told.
 int terminalColumns() {
+#ifdef _WIN32
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info) != 0) {
+        const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+        if (columns > 0) {
+            return columns;
+        }
+    }
+    return 80;
+#else
     winsize size{};
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
         return size.ws_col;
     }
     return 80;
+#endif
 }
 
 }  // namespace

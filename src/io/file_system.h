@@ -28,7 +28,7 @@ namespace zelvio {
                                             std::error_code& error);
 
 /// Writes out what the stream buffers and asks the system to put the file's data on its storage
-/// (fsync). False with error set when either fails.
+/// (fsync; FlushFileBuffers on Windows). False with error set when either fails.
 [[nodiscard]] bool syncStream(std::FILE* stream, std::error_code& error);
 
 /// Asks the system to put folder's entries on storage (fsync of the folder), so that a file just
@@ -44,14 +44,17 @@ namespace zelvio {
 [[nodiscard]] bool takePermissionsOf(std::FILE* stream, const std::filesystem::path& model,
                                      std::error_code& error);
 
-/// Puts the file at from in place of to, replacing what stood at to (a rename). False with error
-/// set on failure, from then unchanged.
+/// Puts the file at from in place of to, replacing what stood at to (a rename; on Windows
+/// MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH, tried again for a
+/// moment while the target is in use). False with error set on failure, from then unchanged; a
+/// target another program holds open gives a reason saying so.
 [[nodiscard]] bool publishReplacing(const std::filesystem::path& from,
                                     const std::filesystem::path& to, std::error_code& error);
 
 /// Puts the file at from at to only when nothing stands at to, in one step that another process
 /// cannot slip a file into (renameat2 with RENAME_NOREPLACE, else a hard link and the removal of
-/// from). Where the file system has neither, it checks and renames, which leaves a short window.
+/// from; on Windows MoveFileExW without MOVEFILE_REPLACE_EXISTING). Where the file system has
+/// none of these, it checks and renames, which leaves a short window.
 /// When something stands at to, error is std::errc::file_exists and nothing changes.
 [[nodiscard]] bool publishWithoutReplacing(const std::filesystem::path& from,
                                            const std::filesystem::path& to, std::error_code& error);
