@@ -2,10 +2,13 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/usage.h"
 #include "zelvio/version.h"
 
 int main(int argc, char** argv) {
+    zelvio::cli::prepareConsole();
+    zelvio::cli::CommandArguments arguments(argc, argv);
     CLI::App app{"zelvio: converts recordings into Palm OS audio databases (10000 Hz mono)",
                  "zelvio"};
     app.set_version_flag("--version", "zelvio " ZELVIO_VERSION_TEXT);
@@ -14,7 +17,8 @@ int main(int argc, char** argv) {
     zelvio::cli::addConvertCommand(app, exitCode);
     zelvio::cli::addInfoCommand(app, exitCode);
     zelvio::cli::addDecodeCommand(app, exitCode);
-    if (const auto status = zelvio::cli::parseCommandLine(app, argc, argv)) {
+    if (const auto status =
+            zelvio::cli::parseCommandLine(app, arguments.count(), arguments.values())) {
         return *status;
     }
     return exitCode;

@@ -1,8 +1,10 @@
 #include "io/file_system.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "io/fault_injection.h"
+#include "io/path_text.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -322,6 +324,39 @@ bool entryExists(const fs::path& path) {
         return error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory;
     }
     return status.type() != fs::file_type::not_found;
+}
+
+bool isWindowsDeviceName(const fs::path& name) {
+    // The part before the first dot, without the spaces that may end it, in upper case.
+    const std::u8string whole = name.filename().u8string();
+    std::string base(whole.begin(), std::find(whole.begin(), whole.end(), u8'.'));
+    while (!base.empty() && base.back() == ' ') {
+        base.pop_back();
+    }
+    for (char& c : base) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+        base == "CONOUT$") {
+        return true;
+    }
+    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+           base[3] >= '0' && base[3] <= '9';
+}
+
+bool isReservedName(const fs::path& path) {
+#ifdef _WIN32
+    return isWindowsDeviceName(path);
+#else
+    (void)path;
+    return false;
+#endif
+}
+
+std::string reservedNameText(const fs::path& path) {
+    return quotedPath(path.filename()) + " is a device name Windows reserves: choose another name";
 }
 
 bool sameFile(const fs::path& a, const fs::path& b) {

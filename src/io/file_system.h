@@ -64,6 +64,20 @@ namespace zelvio {
 /// write go ahead it cannot see.
 [[nodiscard]] bool entryExists(const std::filesystem::path& path);
 
+/// True when name (the last part of a path) is one Windows keeps for a device, on any system:
+/// CON, PRN, AUX, NUL, COM0 to COM9, LPT0 to LPT9, CONIN$ and CONOUT$, in any case, with any
+/// extension and with spaces before it ("aux.pdb", "Nul", "com1 .txt").
+[[nodiscard]] bool isWindowsDeviceName(const std::filesystem::path& name);
+
+/// True when this system cannot give a file path's name because it names a device: on Windows
+/// isWindowsDeviceName of its last part; never elsewhere. Writers refuse such a target before
+/// they write anything.
+[[nodiscard]] bool isReservedName(const std::filesystem::path& path);
+
+/// The message for such a target: "\"aux.pdb\" is a device name Windows reserves: choose
+/// another name".
+[[nodiscard]] std::string reservedNameText(const std::filesystem::path& path);
+
 /// True when a and b name the same existing file (the same device and file number), through any
 /// path, symbolic link or hard link.
 [[nodiscard]] bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
