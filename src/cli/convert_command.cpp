@@ -391,8 +391,16 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
         ->capture_default_str();
     command->add_flag("-f,--force", options->force, "Overwrite an existing database file");
     command->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
-    command->footer("Input formats this build reads, recognised by their content: " +
-                    readableFormatNames() + " (" + readableFilePatterns() + ").");
+    std::string formats =
+        "Input formats this build reads, recognised by their content: " + readableFormatNames() +
+        " (" + readableFilePatterns() + ").";
+    if (const InputReaders readers = inputReaders(); !readers.libsndfile && !readers.ffmpeg) {
+        // The Windows build, and any built without libsndfile and FFmpeg.
+        formats +=
+            " FLAC, Ogg, AIFF, MP3, M4A and the like are read by builds with libsndfile and "
+            "FFmpeg (the Linux build): convert them to WAVE first.";
+    }
+    command->footer(formats);
     command->callback([options, &exitCode] {
         // A -d folder that is not there yet is made, as the user asked for it by name.
         if (!options->directory.empty()) {
