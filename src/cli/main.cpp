@@ -13,6 +13,9 @@ int main(int argc, char** argv) {
                  "zelvio"};
     app.set_version_flag("--version", "zelvio " ZELVIO_VERSION_TEXT);
     app.require_subcommand(1);
+    // The same command line on every system: a word beginning with / is a path (CLI11 would read
+    // it as an option on Windows), as it is on Linux. Set before the commands, which inherit it.
+    app.allow_windows_style_options(false);
     int exitCode = zelvio::cli::kExitSuccess;
     zelvio::cli::addConvertCommand(app, exitCode);
     zelvio::cli::addInfoCommand(app, exitCode);
