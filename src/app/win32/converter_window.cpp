@@ -3,9 +3,11 @@
 // After windows.h, which they need:
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <chrono>
+#include <cwctype>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -138,7 +140,12 @@ INT_PTR CALLBACK aboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 class ConverterWindow {
   public:
-    explicit ConverterWindow(HINSTANCE instance) : instance_(instance) {}
+    ConverterWindow(HINSTANCE instance, const std::string& inputPath,
+                    const std::string& databasePath)
+        : instance_(instance) {
+        settings_.inputPath = pathFromUtf8(inputPath);
+        settings_.databasePath = pathFromUtf8(databasePath);
+    }
     ~ConverterWindow() {
         if (worker_.joinable()) {
             stop_.request();
@@ -163,6 +170,7 @@ class ConverterWindow {
     void close();
     bool systemCommand(WPARAM command);
     bool paintMinimised();
+    void dropFiles(HDROP drop);
 
     FormFields fields() const;
     void browseInput();
@@ -205,6 +213,9 @@ INT_PTR ConverterWindow::handle(HWND dialog, UINT message, WPARAM wParam, LPARAM
             return systemCommand(wParam) ? TRUE : FALSE;
         case WM_PAINT:
             return paintMinimised() ? TRUE : FALSE;
+        case WM_DROPFILES:
+            dropFiles(reinterpret_cast<HDROP>(wParam));
+            return TRUE;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(icon_);
         case WM_SETCURSOR:
@@ -258,14 +269,18 @@ void ConverterWindow::initialise(HWND dialog) {
     ::SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
     ::CheckRadioButton(dialog_, IDC_EIGHT_BITS, IDC_TWO_BITS, IDC_EIGHT_BITS);
+    // The input first: its change suggests a database name, which a given one then replaces.
     setControlText(dialog_, IDC_INPUT_PATH, utf8FromPath(settings_.inputPath));
-    setControlText(dialog_, IDC_DATABASE_PATH, utf8FromPath(settings_.databasePath));
+    if (!settings_.databasePath.empty()) {
+        setControlText(dialog_, IDC_DATABASE_PATH, utf8FromPath(settings_.databasePath));
+    }
     setControlText(dialog_, IDC_TITLE, settings_.title);
     setControlText(dialog_, IDC_DESCRIPTION, settings_.description);
     ::CheckDlgButton(dialog_, IDC_VOICE_ACTIVITY,
                      settings_.voiceActivityDetection ? BST_CHECKED : BST_UNCHECKED);
     ::SendDlgItemMessageW(dialog_, IDC_PROGRESS, PBM_SETRANGE32, 0, 1000);
     offerBestQualityForAdpcm();
+    ::DragAcceptFiles(dialog_, TRUE);
 }
 
 void ConverterWindow::command(int id, int notification) {
@@ -343,6 +358,18 @@ bool ConverterWindow::paintMinimised() {
                (client.bottom - client.top - height + 1) / 2, icon_);
     ::EndPaint(dialog_, &paint);
     return true;
+}
+
+void ConverterWindow::dropFiles(HDROP drop) {
+    // The first file dropped; none while a conversion runs.
+    if (!worker_.joinable() && ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+        std::wstring path(static_cast<std::size_t>(::DragQueryFileW(drop, 0, nullptr, 0)) + 1,
+                          L'\0');
+        path.resize(::DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())));
+        ::SetDlgItemTextW(dialog_, isDatabaseName(path) ? IDC_DATABASE_PATH : IDC_INPUT_PATH,
+                          path.c_str());
+    }
+    ::DragFinish(drop);
 }
 
 FormFields ConverterWindow::fields() const {
@@ -489,8 +516,20 @@ void ConverterWindow::stopConversion() {
 
 }  // namespace
 
-INT_PTR runConverterDialog(HINSTANCE instance) {
-    ConverterWindow window(instance);
+bool isDatabaseName(const std::wstring& path) {
+    if (path.size() < 4) {
+        return false;
+    }
+    std::wstring extension = path.substr(path.size() - 4);
+    for (wchar_t& c : extension) {
+        c = static_cast<wchar_t>(std::towlower(c));
+    }
+    return extension == L".pdb";
+}
+
+INT_PTR runConverterDialog(HINSTANCE instance, const std::string& inputPath,
+                           const std::string& databasePath) {
+    ConverterWindow window(instance, inputPath, databasePath);
     return ::DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_CONVERTER), nullptr,
                              ConverterWindow::procedure, reinterpret_cast<LPARAM>(&window));
 }
