@@ -103,11 +103,11 @@ void applyShared(const ConvertOptions& options, ConversionSettings& settings) {
 std::filesystem::path databasePathFor(const ConvertOptions& options,
                                       const std::filesystem::path& input) {
     if (!options.output.empty() || options.directory.empty()) {
-        return outputPathFor(options.output, input, ".pdb");
+        return outputPathFor(pathFromUtf8(options.output), input, ".pdb");
     }
     std::filesystem::path name = input.filename();
     name.replace_extension(".pdb");
-    return std::filesystem::path(options.directory) / name;
+    return pathFromUtf8(options.directory) / name;
 }
 
 int runConvert(const ConvertOptions& options) {
@@ -138,8 +138,8 @@ int runConvert(const ConvertOptions& options) {
     }
 
     ConversionSettings settings;
-    settings.inputPath = fromStandardInput ? std::filesystem::path(kStandardInputName)
-                                           : std::filesystem::path(input);
+    settings.inputPath =
+        fromStandardInput ? std::filesystem::path(kStandardInputName) : pathFromUtf8(input);
     if (!toStandardOutput) {
         settings.databasePath = databasePathFor(options, settings.inputPath);
     }
@@ -268,7 +268,7 @@ int runBatchConvert(const ConvertOptions& options) {
             return kExitUsage;
         }
         ConversionSettings settings;
-        settings.inputPath = input;
+        settings.inputPath = pathFromUtf8(input);
         settings.databasePath = databasePathFor(options, settings.inputPath);
         settings.title = settings.inputPath.stem().string();
         applyShared(options, settings);
@@ -391,16 +391,24 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
         ->capture_default_str();
     command->add_flag("-f,--force", options->force, "Overwrite an existing database file");
     command->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
-    command->footer("Input formats this build reads, recognised by their content: " +
-                    readableFormatNames() + " (" + readableFilePatterns() + ").");
+    std::string formats =
+        "Input formats this build reads, recognised by their content: " + readableFormatNames() +
+        " (" + readableFilePatterns() + ").";
+    if (const InputReaders readers = inputReaders(); !readers.libsndfile && !readers.ffmpeg) {
+        // The Windows build, and any built without libsndfile and FFmpeg.
+        formats +=
+            " FLAC, Ogg, AIFF, MP3, M4A and the like are read by builds with libsndfile and "
+            "FFmpeg (the Linux build): convert them to WAVE first.";
+    }
+    command->footer(formats);
     command->callback([options, &exitCode] {
         // A -d folder that is not there yet is made, as the user asked for it by name.
         if (!options->directory.empty()) {
             std::error_code error;
-            std::filesystem::create_directories(std::filesystem::path(options->directory), error);
+            std::filesystem::create_directories(pathFromUtf8(options->directory), error);
             if (error) {
-                printError("cannot make the folder " + quotedPath(options->directory) + ": " +
-                           error.message());
+                printError("cannot make the folder " +
+                           quotedPath(pathFromUtf8(options->directory)) + ": " + error.message());
                 exitCode = kExitFailure;
                 return;
             }

@@ -37,16 +37,17 @@ int runDecode(const DecodeCommandOptions& options) {
             "it, e.g. zelvio decode memo.pdb -o - | aplay");
         return kExitUsage;
     }
+    const std::filesystem::path input = pathFromUtf8(options.input);
     DatabaseReader reader;
-    if (reader.open(options.input) != kReadOk) {
+    if (reader.open(input) != kReadOk) {
         printError(options.input + ": " + std::string(reader.errorText()));
         return kExitFailure;
     }
-    const std::filesystem::path output = toStandardOutput
-                                             ? std::filesystem::path()
-                                             : outputPathFor(options.output, options.input, ".wav");
+    const std::filesystem::path output =
+        toStandardOutput ? std::filesystem::path()
+                         : outputPathFor(pathFromUtf8(options.output), input, ".wav");
     if (!toStandardOutput) {
-        if (const std::string problem = overwriteProblem(output, options.force, options.input);
+        if (const std::string problem = overwriteProblem(output, options.force, input);
             !problem.empty()) {
             printError(problem);
             return kExitFailure;

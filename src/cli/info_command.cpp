@@ -277,8 +277,9 @@ void printAudioJson(const std::string& path, AudioSource& input) {
 }
 
 int runInfo(const InfoOptions& options) {
+    const std::filesystem::path input = pathFromUtf8(options.input);
     DatabaseReader reader;
-    const ReadStatus status = reader.open(options.input);
+    const ReadStatus status = reader.open(input);
     if (status == kReadOk) {
         if (options.json) {
             printJson(options.input, reader);
@@ -291,7 +292,7 @@ int runInfo(const InfoOptions& options) {
     // as what a conversion would make of it. The length of an input whose header does not
     // state it is counted by reading it.
     if (status == kReadBadLayout || status == kReadWrongKind) {
-        const OpenedAudio audio = openAudioSource(options.input, LengthRule::Counted);
+        const OpenedAudio audio = openAudioSource(input, LengthRule::Counted);
         if (audio.status == kAudioOk && audio.source->sampleRate() > 0) {
             if (options.json) {
                 printAudioJson(options.input, *audio.source);

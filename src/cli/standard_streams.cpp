@@ -1,12 +1,12 @@
 #include "cli/standard_streams.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 
 #include <system_error>
 #include <vector>
+
+#include "cli/console.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -30,11 +30,11 @@ void makeBinary(std::FILE* stream) {
 }  // namespace
 
 bool standardInputIsTerminal() {
-    return ::isatty(STDIN_FILENO) == 1;
+    return isTerminal(stdin);
 }
 
 bool standardOutputIsTerminal() {
-    return ::isatty(STDOUT_FILENO) == 1;
+    return isTerminal(stdout);
 }
 
 bool spoolStandardInput(ScratchFile& scratch, std::string& error) {

@@ -1,7 +1,9 @@
 #pragma once
 // SIGINT and SIGTERM as a request to stop: while a StopOnSignals lives, either signal only sets
 // the command's StopToken (and notes which signal it was), and the running work stops cleanly,
-// removing its temporary output, instead of the process ending mid-write.
+// removing its temporary output, instead of the process ending mid-write. On Windows the same
+// holds for Ctrl-C, Ctrl-Break and the closing of the console window, which arrive through
+// SetConsoleCtrlHandler (stop_signals_win32.cpp; stop_signals.cpp elsewhere) and count as SIGINT.
 
 #include <csignal>
 
@@ -16,8 +18,8 @@ namespace zelvio::cli {
 /// SIGTERM); 130 when the stop came some other way.
 [[nodiscard]] int stoppedExitStatus();
 
-/// While it lives, SIGINT and SIGTERM stop the work instead of ending the process; the handlers
-/// found before are put back after.
+/// While it lives, SIGINT and SIGTERM (on Windows the console's stop events) stop the work
+/// instead of ending the process; the handlers found before are put back after.
 class StopOnSignals {
   public:
     StopOnSignals();

@@ -1,11 +1,9 @@
 #include "cli/terminal.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <system_error>
 
+#include "cli/console.h"
 #include "frontend/progress_text.h"
 #include "io/file_system.h"
 #include "io/path_text.h"
@@ -17,24 +15,11 @@ void printError(std::string_view message) {
     std::fprintf(stderr, "zelvio: %s\n", safe.c_str());
 }
 
-namespace {
-
-/// The width of the terminal on standard error; 80 when it cannot be told.
-int terminalColumns() {
-    winsize size{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-        return size.ws_col;
-    }
-    return 80;
-}
-
-}  // namespace
-
 ProgressBar::ProgressBar(std::string label, bool enabled)
     : label_(std::move(label)),
       out_(stderr),
-      enabled_(enabled && ::isatty(STDERR_FILENO) == 1),
-      columns_(enabled_ ? terminalColumns() : 80) {
+      enabled_(enabled && isTerminal(stderr)),
+      columns_(enabled_ ? terminalColumns(stderr) : 80) {
     start();
 }
 
@@ -142,6 +127,9 @@ std::string existsAlreadyText(const std::filesystem::path& output) {
 
 std::string overwriteProblem(const std::filesystem::path& output, bool force,
                              const std::filesystem::path& input) {
+    if (isReservedName(output)) {
+        return reservedNameText(output);
+    }
     std::error_code error;
     if (std::filesystem::is_directory(output, error)) {
         return quotedPath(output) + " is a folder";

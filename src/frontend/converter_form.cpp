@@ -61,15 +61,6 @@ ConversionSettings settingsFromFields(const FormFields& fields) {
     return settings;
 }
 
-fs::path pathFromUtf8(std::string_view text) {
-    return fs::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string utf8FromPath(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 std::string suggestedDatabasePath(std::string_view inputPath) {
     const fs::path input = pathFromUtf8(inputPath);
     if (!input.has_filename()) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "io/path_text.h"
 #include "job/conversion_job.h"
 
 namespace zelvio {
@@ -149,9 +150,7 @@ struct FormFields {
 /// wrong paths in its outcome.
 [[nodiscard]] ConversionSettings settingsFromFields(const FormFields& fields);
 
-/// A path from UTF-8 text and back, without losing characters on any system.
-[[nodiscard]] std::filesystem::path pathFromUtf8(std::string_view text);
-[[nodiscard]] std::string utf8FromPath(const std::filesystem::path& path);
+// pathFromUtf8 and utf8FromPath (io/path_text.h) turn the fields' text into paths and back.
 
 /// The database file suggested for an input: the input's path with the extension .pdb, in the
 /// same folder ("rec/talk.wav" gives "rec/talk.pdb"). Empty for an empty input, for one that

@@ -40,6 +40,11 @@ bool AtomicFile::open() {
     failed_ = false;
     error_.clear();
     errorText_.clear();
+    if (isReservedName(target_)) {
+        // The final move would reach the device, not a file.
+        noteError({}, reservedNameText(target_));
+        return false;
+    }
     // The temporary name is the target's name (cut when long) behind a dot, then a unique
     // suffix; the name is kept in the path's own encoding throughout.
     const std::filesystem::path name = target_.filename();

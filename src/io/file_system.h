@@ -28,7 +28,7 @@ namespace zelvio {
                                             std::error_code& error);
 
 /// Writes out what the stream buffers and asks the system to put the file's data on its storage
-/// (fsync). False with error set when either fails.
+/// (fsync; FlushFileBuffers on Windows). False with error set when either fails.
 [[nodiscard]] bool syncStream(std::FILE* stream, std::error_code& error);
 
 /// Asks the system to put folder's entries on storage (fsync of the folder), so that a file just
@@ -44,14 +44,17 @@ namespace zelvio {
 [[nodiscard]] bool takePermissionsOf(std::FILE* stream, const std::filesystem::path& model,
                                      std::error_code& error);
 
-/// Puts the file at from in place of to, replacing what stood at to (a rename). False with error
-/// set on failure, from then unchanged.
+/// Puts the file at from in place of to, replacing what stood at to (a rename; on Windows
+/// MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH, tried again for a
+/// moment while the target is in use). False with error set on failure, from then unchanged; a
+/// target another program holds open gives a reason saying so.
 [[nodiscard]] bool publishReplacing(const std::filesystem::path& from,
                                     const std::filesystem::path& to, std::error_code& error);
 
 /// Puts the file at from at to only when nothing stands at to, in one step that another process
 /// cannot slip a file into (renameat2 with RENAME_NOREPLACE, else a hard link and the removal of
-/// from). Where the file system has neither, it checks and renames, which leaves a short window.
+/// from; on Windows MoveFileExW without MOVEFILE_REPLACE_EXISTING). Where the file system has
+/// none of these, it checks and renames, which leaves a short window.
 /// When something stands at to, error is std::errc::file_exists and nothing changes.
 [[nodiscard]] bool publishWithoutReplacing(const std::filesystem::path& from,
                                            const std::filesystem::path& to, std::error_code& error);
@@ -60,6 +63,20 @@ namespace zelvio {
 /// nothing exists). Errors other than "not found" count as existing, so that a check never lets a
 /// write go ahead it cannot see.
 [[nodiscard]] bool entryExists(const std::filesystem::path& path);
+
+/// True when name (the last part of a path) is one Windows keeps for a device, on any system:
+/// CON, PRN, AUX, NUL, COM0 to COM9, LPT0 to LPT9, CONIN$ and CONOUT$, in any case, with any
+/// extension and with spaces before it ("aux.pdb", "Nul", "com1 .txt").
+[[nodiscard]] bool isWindowsDeviceName(const std::filesystem::path& name);
+
+/// True when this system cannot give a file path's name because it names a device: on Windows
+/// isWindowsDeviceName of its last part; never elsewhere. Writers refuse such a target before
+/// they write anything.
+[[nodiscard]] bool isReservedName(const std::filesystem::path& path);
+
+/// The message for such a target: "\"aux.pdb\" is a device name Windows reserves: choose
+/// another name".
+[[nodiscard]] std::string reservedNameText(const std::filesystem::path& path);
 
 /// True when a and b name the same existing file (the same device and file number), through any
 /// path, symbolic link or hard link.

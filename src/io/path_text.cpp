@@ -3,6 +3,16 @@
 #include <cstdint>
 
 namespace zelvio {
+
+std::filesystem::path pathFromUtf8(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 namespace {
 
 /// The length of the well-formed UTF-8 sequence at text[at] (2 to 4), or 0 when it is none.
@@ -51,7 +61,7 @@ void appendEscaped(std::string& out, std::uint8_t byte) {
 
 std::string quotedPath(const std::filesystem::path& path) {
     // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about "\"" + std::string.
-    const std::string name = path.string();
+    const std::string name = utf8FromPath(path);
     std::string text;
     text.reserve(name.size() + 2);
     text += '"';

@@ -7,6 +7,12 @@
 
 namespace zelvio {
 
+/// A path from UTF-8 text and back, without losing characters on any system. On Windows a path
+/// made straight from a std::string would take it in the ANSI code page (with MinGW's runtime,
+/// byte by byte), so text from the command line or a dialog becomes a path only through these.
+[[nodiscard]] std::filesystem::path pathFromUtf8(std::string_view text);
+[[nodiscard]] std::string utf8FromPath(const std::filesystem::path& path);
+
 /// The path in double quotes, as messages show it: "\"talk.wav\"".
 [[nodiscard]] std::string quotedPath(const std::filesystem::path& path);
 

@@ -63,6 +63,9 @@ StageResult checkDatabasePath(const fs::path& path, const fs::path& input, bool 
     if (path.empty()) {
         return problem("no database file name was given");
     }
+    if (isReservedName(path)) {
+        return problem(reservedNameText(path));
+    }
     if (fs::is_directory(path, error)) {
         return problem(quotedPath(path) + " is a folder");
     }

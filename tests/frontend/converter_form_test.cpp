@@ -177,6 +177,8 @@ TEST(ConverterForm, SuggestionFollowsTheInputUntilTheUserChoosesADatabase) {
     EXPECT_EQ(type("again.wav"), "again.pdb");
 }
 
+#ifndef _WIN32
+// The cases below are written with POSIX paths ("/rec" is not absolute on Windows).
 TEST(ConverterForm, RemembersTheFoldersOfTheFieldsAndTheMode) {
     const RememberedChoices before{"/old/in", "/old/out", 4};
     const fs::path current = fs::current_path();
@@ -215,6 +217,7 @@ TEST(ConverterForm, BrowseOpensInTheFieldsFolderOrElseTheRememberedOne) {
     EXPECT_EQ(browseFolder("", ""), "");
     EXPECT_EQ(browseFolder("talk.wav", "/old"), utf8FromPath(fs::current_path()));
 }
+#endif
 
 }  // namespace
 }  // namespace zelvio

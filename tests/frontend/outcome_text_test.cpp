@@ -96,7 +96,7 @@ TEST(OutcomeText, ASplitRunGetsALineForEachPart) {
     ConversionOutcome outcome = saved(63282 + 100, 63282 + 100, 2);
     outcome.databases = {{dir / "talk-1.pdb", "talk 1/2", 63282, 200},
                          {dir / "talk-2.pdb", "talk 2/2", 100, 2}};
-    const std::string folder = utf8FromPath(dir.path()) + "/";
+    const std::string folder = utf8FromPath(dir.path() / "");  // with the system's separator
     EXPECT_EQ(savedSummaries(settings, outcome),
               (std::vector<std::string>{
                   folder + "talk-1.pdb: saved, 27,864 bytes, 8-bit PCM, 63,282 Frames (21:05), "

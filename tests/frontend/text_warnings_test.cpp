@@ -1,6 +1,8 @@
 // Warnings about the parts of a title or description the database will not keep.
 #include "frontend/text_warnings.h"
 
+#include "frontend/converter_form.h"
+
 #include <gtest/gtest.h>
 
 namespace zelvio {
@@ -38,7 +40,7 @@ TEST(TextWarnings, NameWhatIsCutAndWhatTheHandheldCannotShow) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
         ConversionSettings settings;
-        settings.inputPath = c.input;
+        settings.inputPath = pathFromUtf8(c.input);  // the name is UTF-8 on every system
         settings.title = c.title;
         settings.description = c.description;
         EXPECT_EQ(handheldTextWarnings(settings), c.warnings);

@@ -23,8 +23,12 @@ TEST(ScratchFile, ReadsBackWhatWasWrittenAndLeavesNoNameInTheTemporaryFolder) {
         std::array<char, 5> read{};
         ASSERT_EQ(std::fread(read.data(), 1, 5, scratch.stream()), 5u);
         EXPECT_EQ(read, written);
+#ifndef _WIN32
+        // Windows has no nameless files: there the name stays until the stream closes.
         EXPECT_TRUE(tmp.empty());  // the open stream keeps the file, not its name
+#endif
         scratch.remove();
+        EXPECT_TRUE(tmp.empty());
         EXPECT_EQ(scratch.stream(), nullptr);
         EXPECT_FALSE(scratch.rewindForReading());
     }

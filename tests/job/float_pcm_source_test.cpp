@@ -9,6 +9,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 #include "job/conversion_job.h"
@@ -43,9 +44,11 @@ Planes testPlanes(std::size_t frames) {
     for (std::size_t i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / 22050.0;
         const double quiet = (i / 11025) % 3 == 2 ? 0.001 : 1.0;
-        float left = static_cast<float>(quiet * (0.4 * std::sin(2 * M_PI * 220 * t) +
-                                                 0.2 * std::sin(2 * M_PI * (330 + 50 * t) * t)));
-        float right = static_cast<float>(quiet * 0.3 * std::sin(2 * M_PI * 440 * t + 1.0));
+        float left =
+            static_cast<float>(quiet * (0.4 * std::sin(2 * std::numbers::pi * 220 * t) +
+                                        0.2 * std::sin(2 * std::numbers::pi * (330 + 50 * t) * t)));
+        float right =
+            static_cast<float>(quiet * 0.3 * std::sin(2 * std::numbers::pi * 440 * t + 1.0));
         if (i < std::size(edges)) {
             left = edges[i];
             right = edges[std::size(edges) - 1 - i];

@@ -14,6 +14,7 @@
 #include "job/conversion_job.h"
 #include "job/stages.h"
 #include "support/database_bytes.h"
+#include "support/files.h"
 #include "support/generated_source.h"
 #include "support/wave_builder.h"
 #include "wave/wave_file.h"
@@ -26,7 +27,9 @@ using test_support::Bytes;
 using test_support::GeneratedSource;
 using test_support::HiddenLength;
 using test_support::readFileBytes;
+using test_support::setEnvironment;
 using test_support::TempDirectory;
+using test_support::unsetEnvironment;
 
 const fs::path kVectors = fs::path(ZELVIO_TEST_DATA) / "vectors";
 
@@ -70,13 +73,13 @@ class EnvironmentOverride {
         if (const char* old = std::getenv(name)) {
             saved_ = old;
         }
-        ::setenv(name, value, 1);
+        setEnvironment(name, value);
     }
     ~EnvironmentOverride() {
         if (saved_) {
-            ::setenv(name_, saved_->c_str(), 1);
+            setEnvironment(name_, *saved_);
         } else {
-            ::unsetenv(name_);
+            unsetEnvironment(name_);
         }
     }
     EnvironmentOverride(const EnvironmentOverride&) = delete;

@@ -1,5 +1,5 @@
 // Files in tests: a scratch folder that cleans up after itself, whole-file reads and writes, and
-// pointing the system's temporary folder (TMPDIR) somewhere a test can watch.
+// pointing the system's temporary folder (TMPDIR, TMP on Windows) somewhere a test can watch.
 //
 //     TempDirectory dir;
 //     const auto path = dir.write("input.wav", bytes);
@@ -10,6 +10,13 @@
 #pragma once
 
 #include <stdlib.h>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -25,6 +32,35 @@
 #include <vector>
 
 namespace zelvio::test_support {
+
+/// The variable that names the system's temporary folder: TMPDIR on POSIX; on Windows TMP, the
+/// first one GetTempPathW (and so std::filesystem::temp_directory_path) looks at.
+#ifdef _WIN32
+inline constexpr const char* kTemporaryFolderVariable = "TMP";
+inline void setEnvironment(const char* name, const std::string& value) {
+    (void)::_putenv_s(name, value.c_str());
+}
+inline void unsetEnvironment(const char* name) {
+    (void)::_putenv_s(name, "");  // an empty value removes the variable
+}
+#else
+inline constexpr const char* kTemporaryFolderVariable = "TMPDIR";
+inline void setEnvironment(const char* name, const std::string& value) {
+    ::setenv(name, value.c_str(), 1);
+}
+inline void unsetEnvironment(const char* name) {
+    ::unsetenv(name);
+}
+#endif
+
+/// Opens a pipe: ends[0] reads, ends[1] writes (binary on Windows). 0 on success, as pipe().
+inline int makePipe(int ends[2]) {
+#ifdef _WIN32
+    return ::_pipe(ends, 4096, _O_BINARY);
+#else
+    return ::pipe(ends);
+#endif
+}
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -100,15 +136,15 @@ class TemporaryFolderOverride {
   public:
     TemporaryFolderOverride() : folder_(base_.path() / "tmp") {
         std::filesystem::create_directory(folder_);
-        const char* old = std::getenv("TMPDIR");
+        const char* old = std::getenv(kTemporaryFolderVariable);
         saved_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-        ::setenv("TMPDIR", folder_.c_str(), 1);
+        setEnvironment(kTemporaryFolderVariable, folder_.string());
     }
     ~TemporaryFolderOverride() {
         if (saved_) {
-            ::setenv("TMPDIR", saved_->c_str(), 1);
+            setEnvironment(kTemporaryFolderVariable, *saved_);
         } else {
-            ::unsetenv("TMPDIR");
+            unsetEnvironment(kTemporaryFolderVariable);
         }
     }
     TemporaryFolderOverride(const TemporaryFolderOverride&) = delete;

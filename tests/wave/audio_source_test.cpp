@@ -182,7 +182,7 @@ TEST(OpenAudioSource, ReadsAnOpenStreamLikeTheFileItHolds) {
         std::fclose(stream);
     }
     int ends[2];
-    ASSERT_EQ(::pipe(ends), 0);
+    ASSERT_EQ(test_support::makePipe(ends), 0);
     std::FILE* pipe = ::fdopen(ends[0], "rb");
     const OpenedAudio unseekable = openAudioSource(pipe);
     EXPECT_EQ(unseekable.status, kAudioBadFile);

@@ -2,8 +2,11 @@
 #include "wave/input_file.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <array>
 #include <cstdio>
@@ -20,7 +23,9 @@ using test_support::TempDirectory;
 TEST(InputFile, RefusesWhatCannotBeOpenedAndSaysWhy) {
     TempDirectory dir;
     const auto plain = dir.write("plain.wav", Bytes(10, 'x'));
+#ifndef _WIN32
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+#endif
     struct Case {
         std::filesystem::path path;
         AudioStatus status;
@@ -30,7 +35,9 @@ TEST(InputFile, RefusesWhatCannotBeOpenedAndSaysWhy) {
         {"", kAudioUnsupported, "no input file was named"},
         {dir / "missing.wav", kAudioBadFile, "cannot open file: no such file or directory"},
         {dir.path(), kAudioBadFile, "cannot open file: it is a directory"},
+#ifndef _WIN32
         {dir / "fifo", kAudioBadFile, "cannot open file: not a regular file"},
+#endif
         // A path through a file is missing, as the system sees it.
         {plain / "inside", kAudioBadFile, "cannot open file: no such file or directory"},
     };
@@ -43,12 +50,14 @@ TEST(InputFile, RefusesWhatCannotBeOpenedAndSaysWhy) {
         std::array<std::uint8_t, 4> bytes{};
         EXPECT_EQ(file.read(bytes.data(), 4), 0);
     }
+#ifndef _WIN32
     if (::geteuid() != 0) {  // root reads every file
         ASSERT_EQ(::chmod(plain.c_str(), 0), 0);
         InputFile file;
         EXPECT_EQ(file.open(plain), kAudioBadFile);
         EXPECT_EQ(file.errorText(), "cannot open file: Permission denied");
     }
+#endif
 }
 
 TEST(InputFile, ReadsAndSeeksWithinWhatItHolds) {
@@ -96,7 +105,7 @@ TEST(InputFile, BorrowsASeekableStreamAndLeavesItOpen) {
     InputFile none;
     EXPECT_EQ(none.borrow(nullptr), kAudioUnsupported);
     int ends[2];
-    ASSERT_EQ(::pipe(ends), 0);
+    ASSERT_EQ(test_support::makePipe(ends), 0);
     std::FILE* pipe = ::fdopen(ends[0], "rb");
     InputFile unseekable;
     EXPECT_EQ(unseekable.borrow(pipe), kAudioBadFile);

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the converter's icon, a handheld showing a sound wave, as zelvio.svg and as the 16 x 16
-and 32 x 32 PNG images beside it. The shapes are laid out on the 32-pixel grid; the 16-pixel image
+"""Draws the converter's icon, a handheld showing a sound wave, as zelvio.svg, as the 16 x 16
+and 32 x 32 PNG images beside it, and as zelvio.ico for the Windows programs (both sizes in 16
+colours, each pixel the colour of the shape at its centre). The shapes are laid out on the 32-pixel grid; the 16-pixel image
 halves them and keeps fewer, wider wave bars so that each bar still fills whole pixels.
 
 Run from this folder: python3 make_icons.py
@@ -97,6 +98,55 @@ def write_png(path, rows):
         f.write(png)
 
 
+def indexed(size, palette):
+    """Rows of palette indices, None where no shape covers the pixel's centre."""
+    rects, keys = shapes(size)
+    layers = [(s, inside_rect) for s in rects] + [(s, inside_circle) for s in keys]
+    rows = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            colour = None
+            for shape, test in layers:
+                if test(x + 0.5, y + 0.5, shape):
+                    colour = shape[-1]
+            row.append(None if colour is None else palette.index(colour))
+        rows.append(row)
+    return rows
+
+
+def write_ico(path, sizes):
+    """A Windows icon of 4-bit (16-colour) bitmaps with a transparency mask, one per size."""
+    palette = [None, BODY, SCREEN, WAVE, KEYS] + [None] * 11
+    quads = b"".join(bytes([*rgb(c)[::-1], 0]) if c else bytes(4) for c in palette)
+    images = []
+    for size in sizes:
+        rows = indexed(size, palette)
+        xor_stride = (size // 2 + 3) // 4 * 4
+        and_stride = (size // 8 + 3) // 4 * 4
+        xor = b""
+        mask = b""
+        for row in reversed(rows):  # bitmaps run bottom-up
+            nibbles = [0 if i is None else i for i in row]
+            line = bytes((nibbles[i] << 4) | nibbles[i + 1] for i in range(0, size, 2))
+            xor += line.ljust(xor_stride, b"\0")
+            bits = 0
+            for i in row:
+                bits = (bits << 1) | (1 if i is None else 0)
+            mask += bits.to_bytes(size // 8, "big").ljust(and_stride, b"\0")
+        header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 4, 0, len(xor) + len(mask),
+                             0, 0, 16, 0)
+        images.append((size, header + quads + xor + mask))
+    ico = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, data in images:
+        ico += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(data), offset)
+        offset += len(data)
+    ico += b"".join(data for _, data in images)
+    with open(path, "wb") as f:
+        f.write(ico)
+
+
 def write_svg(path):
     rects, keys = shapes(32)
     lines = ['<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">']
@@ -115,3 +165,4 @@ if __name__ == "__main__":
     write_svg("zelvio.svg")
     for size in (16, 32):
         write_png(f"zelvio-{size}.png", render(size))
+    write_ico("zelvio.ico", (32, 16))
