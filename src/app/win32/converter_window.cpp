@@ -391,41 +391,39 @@ FormFields ConverterWindow::fields() const {
     return fields;
 }
 
-void ConverterWindow::browseInput() {
-    // Opens in the folder of what the field holds, else where the system likes.
-    const std::wstring folder =
-        wideFromUtf8(browseFolder(controlText(dialog_, IDC_INPUT_PATH), ""));
+/// Shows the common open (or save) dialog for the path in the field fieldId, opening in the
+/// folder of what the field holds, else where the system likes. Returns the chosen path, or an
+/// empty one when the user cancels. No default extension: a name is taken as typed.
+std::wstring chooseFile(HWND owner, int fieldId, const wchar_t* filter, bool save) {
+    const std::wstring folder = wideFromUtf8(browseFolder(controlText(owner, fieldId), ""));
     std::wstring file(MAX_PATH * 8, L'\0');
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = dialog_;
-    dialog.lpstrFilter = L"WAVE files\0*.wav\0";
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     dialog.Flags = kFileDialogFlags;
-    if (::GetOpenFileNameW(&dialog) != 0) {
-        settings_.inputPath = file.c_str();
+    const BOOL chosen = save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog);
+    return chosen != 0 ? std::wstring(file.c_str()) : std::wstring();
+}
+
+void ConverterWindow::browseInput() {
+    if (const std::wstring file =
+            chooseFile(dialog_, IDC_INPUT_PATH, L"WAVE files\0*.wav\0", false);
+        !file.empty()) {
+        settings_.inputPath = file;
         ::SetDlgItemTextW(dialog_, IDC_INPUT_PATH, file.c_str());
     }
 }
 
 void ConverterWindow::browseDatabase() {
-    const std::wstring folder =
-        wideFromUtf8(browseFolder(controlText(dialog_, IDC_DATABASE_PATH), ""));
-    std::wstring file(MAX_PATH * 8, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = dialog_;
-    dialog.lpstrFilter = L"Palm database files\0*.pdb\0";
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-    dialog.Flags = kFileDialogFlags;  // no default extension: a name is taken as typed
-    if (::GetSaveFileNameW(&dialog) != 0) {
-        settings_.databasePath = file.c_str();
+    if (const std::wstring file =
+            chooseFile(dialog_, IDC_DATABASE_PATH, L"Palm database files\0*.pdb\0", true);
+        !file.empty()) {
+        settings_.databasePath = file;
         ::SetDlgItemTextW(dialog_, IDC_DATABASE_PATH, file.c_str());
     }
 }
