@@ -42,9 +42,8 @@ bool isInside(const std::filesystem::path& path, const std::filesystem::path& fo
     if (error) {
         return false;
     }
-    const auto [outerEnd, innerAt] =
-        std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
-    (void)innerAt;
+    const auto outerEnd =
+        std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first;
     return outerEnd == outer.end();
 }
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "io/fault_injection.h"
 #include "support/files.h"
 
 namespace zelvio {
@@ -84,6 +85,46 @@ TEST(InputFile, ReadsAndSeeksWithinWhatItHolds) {
     EXPECT_EQ(file.read(bytes.data(), 3), 3);
     EXPECT_EQ(bytes[2], 2);
     EXPECT_FALSE(file.seek(-1));
+}
+
+// A reader that gets fewer bytes than it asked for must tell a failed read from the end of the
+// file: only failures count, the count goes on after a failure, and opening again starts anew.
+TEST(InputFile, CountsFailedReadsButNotTheEnd) {
+    TempDirectory dir;
+    const auto path = dir.write("in.bin", Bytes(100, 7));
+    struct Step {
+        const char* what;
+        std::int64_t seekTo;
+        std::int64_t count;
+        bool fault;  ///< the read is made to fail
+        std::int64_t got;
+        std::uint64_t failedReads;  ///< after the step
+    };
+    const Step steps[] = {
+        {"a whole read", 0, 10, false, 10, 0},
+        {"cut at the end", 95, 10, false, 5, 0},
+        {"past the end", 200, 10, false, 0, 0},
+        {"a failed read", 0, 10, true, 0, 1},
+        {"the next read after it", 0, 10, false, 10, 1},
+        {"another failed read", 50, 10, true, 0, 2},
+    };
+    InputFile file;
+    ASSERT_EQ(file.open(path), kAudioOk);
+    std::array<std::uint8_t, 16> bytes{};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        ASSERT_TRUE(file.seek(step.seekTo));
+        FaultInjection::failAt(step.fault ? 1 : 0);
+        EXPECT_EQ(file.read(bytes.data(), step.count), step.got);
+        FaultInjection::failAt(0);
+        EXPECT_EQ(file.failedReads(), step.failedReads);
+        if (step.fault) {
+            EXPECT_EQ(file.position(), step.seekTo);  // nothing was read
+        }
+    }
+    file.close();
+    ASSERT_EQ(file.open(path), kAudioOk);
+    EXPECT_EQ(file.failedReads(), 0u);
 }
 
 TEST(InputFile, BorrowsASeekableStreamAndLeavesItOpen) {
