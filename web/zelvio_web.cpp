@@ -2,9 +2,11 @@
 // The page's worker calls them through the module (web/site/worker.js); they run the same job as
 // `zelvio convert`, on one thread, and keep the last result until the next call.
 //
-//   zelvio_convert_file("talk.wav", "talk.pdb", "talk", "", 4, 1, 0, 0, 0)
-//                                 the file as our readers see it: 4 bits, detection, one
-//                                 database, the classic ADPCM codes
+//   zelvio_convert_input("talk.wav", size, "talk.pdb", "talk", "", 4, 1, 0, 0, 0)
+//                                 the file as our readers see it, its bytes fetched through
+//                                 Module.zelvioRead: 4 bits, detection, one database, the
+//                                 classic ADPCM codes. Called through ccall with async: true,
+//                                 as the module may wait for the page's File while it runs
 //   zelvio_convert_decoded(...)   samples the browser's decoder gave, pulled through
 //                                 Module.zelvioPull block by block
 //   zelvio_result_*               the outcome's kind, texts and the databases: one, or the parts
@@ -38,6 +40,7 @@
 #include "pdb/stream_format.h"
 #include "readback/database_decoder.h"
 #include "wave/float_pcm_source.h"
+#include "wave/input_file.h"
 
 // clang-format off
 EM_JS(int, zelvioReportProgress, (double fraction, int stage), {
@@ -52,6 +55,24 @@ EM_JS(int, zelvioPullSamples, (double first, int count, float* left, float* righ
         return 0;
     }
     return Module.zelvioPull(first, count, left, right) ? 1 : 0;
+});
+
+// Module.zelvioRead(position, count, destination) copies up to count bytes of the input from
+// position into the module's memory and gives how many it copied, -1 when the file cannot be
+// read; or a promise of that, when the bytes are still on their way: the module then sleeps
+// until they are there (Asyncify), which lets the page read ahead while the job works.
+EM_JS(double, zelvioReadInput, (double position, double count, std::uint8_t* destination), {
+    // Woken up, the module calls here again, with the same arguments, for what the promise gave.
+    if (Asyncify.state === Asyncify.State.Normal) {
+        const got = Module.zelvioRead(position, count, destination);
+        if (typeof got === 'number') {
+            return got;
+        }
+        Module.zelvioReading = got;
+    }
+    return Asyncify.handleSleep(function(wakeUp) {
+        Module.zelvioReading.then(wakeUp, function() { wakeUp(-1); });
+    });
 });
 
 EM_JS(void, zelvioKeepBytes, (const std::uint8_t* bytes, double count), {
@@ -95,6 +116,36 @@ class PageSink final : public ByteSink {
 
   private:
     std::uintmax_t size_ = 0;
+};
+
+/// The input's bytes as the page's worker hands them over (Module.zelvioRead).
+class PageFile final : public InputFile {
+  public:
+    explicit PageFile(std::int64_t size) : InputFile(size) {}
+
+    [[nodiscard]] std::int64_t read(void* destination, std::int64_t count) override {
+        count = std::min(count, size() - position());
+        if (count <= 0) {
+            return 0;
+        }
+        const double got =
+            zelvioReadInput(static_cast<double>(position()), static_cast<double>(count),
+                            static_cast<std::uint8_t*>(destination));
+        if (got < 0) {
+            countFailedRead();
+            return 0;
+        }
+        setPosition(position() + static_cast<std::int64_t>(got));
+        return static_cast<std::int64_t>(got);
+    }
+
+    [[nodiscard]] bool seek(std::int64_t offset) override {
+        if (offset < 0) {
+            return false;
+        }
+        setPosition(offset);
+        return true;
+    }
 };
 
 WebResult result;
@@ -292,6 +343,18 @@ int runAndKeep(ConversionSettings settings, std::unique_ptr<AudioSource> input) 
     return static_cast<int>(result.outcome.kind);
 }
 
+/// Keeps the outcome of an input that cannot be read (text says why) and gives its kind.
+int refuseInput(const ConversionSettings& settings, std::string_view text) {
+    result = WebResult{};
+    result.outcome.kind = OutcomeKind::InputError;
+    result.outcome.message = kInputErrorText;
+    result.outcome.caption = kErrorCaption;
+    result.outcome.icon = OutcomeIcon::Stop;
+    result.outcome.detail = quotedPath(settings.inputPath) + ": " + std::string(text);
+    result.detail = result.outcome.detail;
+    return static_cast<int>(result.outcome.kind);
+}
+
 /// The options as the page passes them: flags as 0 or 1, splitMinutes 0 for parts that end only
 /// when full.
 WebOptions optionsOf(int vad, int split, int splitMinutes, int bestQuality) {
@@ -302,24 +365,29 @@ WebOptions optionsOf(int vad, int split, int splitMinutes, int bestQuality) {
 
 extern "C" {
 
-/// Converts the file at path (on the module's file system, e.g. a browser File mounted there)
-/// with our own readers. vad, split and bestQuality are 0 or 1 (the form's check boxes;
+/// Converts the input named inputName, size bytes long, with our own readers; its bytes come
+/// through Module.zelvioRead. vad, split and bestQuality are 0 or 1 (the form's check boxes;
 /// bestQuality picks the search encoder, as `--encoder search`); splitMinutes as
 /// `--split-minutes` (it implies split), 0 for none. Returns the outcome's kind: 0 saved, 1 saved
 /// but cut, 2 input error, 3 read error, 4 save error, 5 cancelled.
-EMSCRIPTEN_KEEPALIVE int zelvio_convert_file(const char* path, const char* databaseName,
-                                             const char* title, const char* description, int bits,
-                                             int vad, int split, int splitMinutes,
-                                             int bestQuality) {
-    return runAndKeep(settingsFor(path, databaseName, title, description, bits,
-                                  optionsOf(vad, split, splitMinutes, bestQuality)),
-                      nullptr);
+EMSCRIPTEN_KEEPALIVE int zelvio_convert_input(const char* inputName, double size,
+                                              const char* databaseName, const char* title,
+                                              const char* description, int bits, int vad, int split,
+                                              int splitMinutes, int bestQuality) {
+    ConversionSettings settings = settingsFor(inputName, databaseName, title, description, bits,
+                                              optionsOf(vad, split, splitMinutes, bestQuality));
+    OpenedAudio opened =
+        openAudioSource(std::make_shared<PageFile>(static_cast<std::int64_t>(size)));
+    if (opened.status != kAudioOk) {
+        return refuseInput(settings, opened.errorText);
+    }
+    return runAndKeep(std::move(settings), std::move(opened.source));
 }
 
 /// Converts samples the browser decoded: frameCount sample frames of channels planes at
 /// sampleRate, which Module.zelvioPull(first, count, leftPointer, rightPointer) copies into the
 /// module's memory as they are needed. inputName names the input in messages; format describes
-/// it and notice says how it was read (both for the outcome). The options as zelvio_convert_file.
+/// it and notice says how it was read (both for the outcome). The options as zelvio_convert_input.
 EMSCRIPTEN_KEEPALIVE int zelvio_convert_decoded(const char* inputName, const char* databaseName,
                                                 const char* title, const char* description,
                                                 int bits, int vad, int split, int splitMinutes,
@@ -340,14 +408,7 @@ EMSCRIPTEN_KEEPALIVE int zelvio_convert_decoded(const char* inputName, const cha
                                      right) != 0;
         });
     if (opened.status != kAudioOk) {
-        result = WebResult{};
-        result.outcome.kind = OutcomeKind::InputError;
-        result.outcome.message = kInputErrorText;
-        result.outcome.caption = kErrorCaption;
-        result.outcome.icon = OutcomeIcon::Stop;
-        result.outcome.detail = quotedPath(settings.inputPath) + ": " + opened.errorText;
-        result.detail = result.outcome.detail;
-        return static_cast<int>(result.outcome.kind);
+        return refuseInput(settings, opened.errorText);
     }
     return runAndKeep(std::move(settings), std::move(opened.source));
 }

@@ -151,4 +151,11 @@ OpenedAudio openAudioSource(std::FILE* stream, LengthRule rule) {
     return openInputFile(file, rule);
 }
 
+OpenedAudio openAudioSource(std::shared_ptr<InputFile> file, LengthRule rule) {
+    if (file == nullptr || !file->isOpen()) {
+        return OpenedAudio::refused(kAudioUnsupported, "no input file was named", false);
+    }
+    return openInputFile(file, rule);
+}
+
 }  // namespace zelvio

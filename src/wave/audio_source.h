@@ -133,4 +133,11 @@ enum class LengthRule {
 [[nodiscard]] OpenedAudio openAudioSource(std::FILE* stream,
                                           LengthRule rule = LengthRule::AsStated);
 
+class InputFile;
+
+/// The same for an open input file (wave/input_file.h), such as one whose bytes a subclass
+/// fetches from elsewhere. A null or closed file is refused as an empty path is.
+[[nodiscard]] OpenedAudio openAudioSource(std::shared_ptr<InputFile> file,
+                                          LengthRule rule = LengthRule::AsStated);
+
 }  // namespace zelvio

@@ -51,6 +51,7 @@ void InputFile::close() {
     }
     stream_ = nullptr;
     owned_ = false;
+    elsewhere_ = false;
     size_ = 0;
     position_ = 0;
     failedReads_ = 0;

@@ -1,7 +1,8 @@
 #pragma once
-// The bytes of one input, read with 64-bit offsets: a file opened by path, or an open stream
-// that the caller keeps (the command line's standard input, spooled to a scratch file). Every
-// reader behind openAudioSource() reads through one, so that a stream is read like a file.
+// The bytes of one input, read with 64-bit offsets: a file opened by path, an open stream that
+// the caller keeps (the command line's standard input, spooled to a scratch file), or bytes that a
+// subclass fetches from elsewhere (the web page's File). Every reader behind openAudioSource()
+// reads through one, so that a stream is read like a file.
 //
 //     auto file = std::make_shared<InputFile>();
 //     if (file->open(path) != kAudioOk) { show(file->errorText()); return; }
@@ -43,8 +44,8 @@ class InputFile {
     /// Closes the file (a borrowed stream is only let go). Nothing happens when none is open.
     void close();
 
-    /// True between a successful open() or borrow() and close().
-    [[nodiscard]] bool isOpen() const { return stream_ != nullptr; }
+    /// True between a successful open() or borrow() and close(), and for a subclass's file.
+    [[nodiscard]] bool isOpen() const { return stream_ != nullptr || elsewhere_; }
     /// Bytes in the file when it was opened.
     [[nodiscard]] std::int64_t size() const { return size_; }
     /// Offset of the next byte read() gives.
@@ -69,11 +70,19 @@ class InputFile {
     /// After a failed open() or borrow(): one plain sentence saying why. Empty otherwise.
     [[nodiscard]] std::string_view errorText() const { return errorText_; }
 
+  protected:
+    /// For a subclass whose read() and seek() fetch the bytes from elsewhere: the file is open,
+    /// size bytes long, at offset 0. They keep the position and count failed reads with these.
+    explicit InputFile(std::int64_t size) : elsewhere_(true), size_(size) {}
+    void setPosition(std::int64_t position) { position_ = position; }
+    void countFailedRead() { ++failedReads_; }
+
   private:
     AudioStatus fail(AudioStatus status, std::string text);
 
     std::FILE* stream_ = nullptr;
-    bool owned_ = false;  ///< opened here, so closed here
+    bool owned_ = false;      ///< opened here, so closed here
+    bool elsewhere_ = false;  ///< a subclass's bytes
     std::int64_t size_ = 0;
     std::int64_t position_ = 0;
     std::uint64_t failedReads_ = 0;

@@ -8,18 +8,56 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "io/fault_injection.h"
 #include "support/files.h"
+#include "support/wave_builder.h"
 
 namespace zelvio {
 namespace {
 
 using test_support::Bytes;
 using test_support::TempDirectory;
+
+/// An input whose bytes are held in memory, as a page's File is held by the browser; reads from
+/// failFrom on fail, as a file changed since it was chosen does.
+class HeldFile final : public InputFile {
+  public:
+    explicit HeldFile(Bytes bytes, std::int64_t failFrom = -1)
+        : InputFile(static_cast<std::int64_t>(bytes.size())),
+          bytes_(std::move(bytes)),
+          failFrom_(failFrom) {}
+
+    std::int64_t read(void* destination, std::int64_t count) override {
+        count = std::min(count, size() - position());
+        if (count <= 0) {
+            return 0;
+        }
+        if (failFrom_ >= 0 && position() + count > failFrom_) {
+            countFailedRead();
+            return 0;
+        }
+        std::copy_n(bytes_.begin() + position(), count, static_cast<std::uint8_t*>(destination));
+        setPosition(position() + count);
+        return count;
+    }
+    bool seek(std::int64_t offset) override {
+        if (offset < 0) {
+            return false;
+        }
+        setPosition(offset);
+        return true;
+    }
+
+  private:
+    Bytes bytes_;
+    std::int64_t failFrom_;
+};
 
 TEST(InputFile, RefusesWhatCannotBeOpenedAndSaysWhy) {
     TempDirectory dir;
@@ -125,6 +163,55 @@ TEST(InputFile, CountsFailedReadsButNotTheEnd) {
     file.close();
     ASSERT_EQ(file.open(path), kAudioOk);
     EXPECT_EQ(file.failedReads(), 0u);
+}
+
+// A subclass's bytes open as a file's do: the same samples, the same refusals.
+TEST(InputFile, BytesFromElsewhereOpenAsAFilesDo) {
+    Bytes samples;
+    for (int i = 0; i < 400; ++i) {
+        test_support::appendLe16(samples, static_cast<std::uint16_t>(i * 37));
+    }
+    const Bytes wave = test_support::canonicalWave({.channels = 2, .sampleRate = 22050}, samples);
+    const auto held = [](Bytes bytes, std::int64_t failFrom = -1) {
+        return openAudioSource(std::make_shared<HeldFile>(std::move(bytes), failFrom));
+    };
+
+    TempDirectory dir;
+    OpenedAudio fromFile = openAudioSource(dir.write("in.wav", wave));
+    OpenedAudio fromBytes = held(wave);
+    ASSERT_EQ(fromFile.status, kAudioOk) << fromFile.errorText;
+    ASSERT_EQ(fromBytes.status, kAudioOk) << fromBytes.errorText;
+    EXPECT_EQ(fromBytes.source->sampleRate(), 22050u);
+    EXPECT_EQ(fromBytes.source->sampleFrameCount(), 200);
+    std::array<SampleFrame, 200> a{};
+    std::array<SampleFrame, 200> b{};
+    ASSERT_EQ(fromFile.source->readSamples(200, a.data()), kAudioOk);
+    ASSERT_EQ(fromBytes.source->readSamples(200, b.data()), kAudioOk);
+    EXPECT_EQ(a, b);
+
+    struct Refusal {
+        const char* what;
+        OpenedAudio opened;
+        AudioStatus status;
+    };
+    Refusal refusals[] = {
+        {"no file", openAudioSource(std::shared_ptr<InputFile>()), kAudioUnsupported},
+        {"a closed file", openAudioSource(std::make_shared<InputFile>()), kAudioUnsupported},
+        {"no bytes", held({}), kAudioBadFile},
+        {"a header that cannot be read", held(wave, 20), kAudioBadFile},
+    };
+    for (Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.what);
+        EXPECT_EQ(refusal.opened.status, refusal.status);
+        EXPECT_FALSE(refusal.opened.errorText.empty());
+        EXPECT_EQ(refusal.opened.source, nullptr);
+    }
+
+    // A read that fails inside the samples ends them with an error, not as their end.
+    OpenedAudio failing = held(wave, 44 + 400);
+    ASSERT_EQ(failing.status, kAudioOk) << failing.errorText;
+    EXPECT_NE(failing.source->readSamples(200, b.data()), kAudioOk);
+    EXPECT_FALSE(failing.source->endReached());
 }
 
 TEST(InputFile, BorrowsASeekableStreamAndLeavesItOpen) {

@@ -52,7 +52,9 @@
         }
         else if (m.type === 'failed') reject(new Error(m.error));
         else if (m.type === 'progress') showProgress(m.permille, m.text);
-        else if ((m.type === 'done' || m.type === 'decoded') && running) running.resolve(m);
+        else if ((m.type === 'done' || m.type === 'decoded' || m.type === 'crashed') && running) {
+          running.resolve(m);
+        }
       };
       worker.onerror = (event) => {
         reject(new Error(event.message));

@@ -4,8 +4,8 @@
 'use strict';
 
 const kCache = 'zelvio-site';
-const kFiles = ['./', 'index.html', 'style.css', 'app.js', 'sniff.js', 'worker.js', 'zelvio.js',
-                'zelvio.wasm'];
+const kFiles = ['./', 'index.html', 'style.css', 'app.js', 'sniff.js', 'worker.js', 'reader.js',
+                'zelvio.js', 'zelvio.wasm'];
 // The module with SIMD, where the site has it (the worker falls back to zelvio.js).
 const kOptionalFiles = ['zelvio-simd.js', 'zelvio-simd.wasm'];
 

@@ -9,7 +9,8 @@
 // Messages out: 'ready' {module, texts} (which build runs; the dialog's texts, see
 // zelvio_page_texts), 'progress' {permille, text}, 'done' {kind, message, caption, detail,
 // notice, databases: [{name, bytes}]} (one database, or the parts of a split run, in order),
-// 'decoded' {samples} or {error}. The page stops a run by ending the worker.
+// 'decoded' {samples} or {error}, 'crashed' {error} when a request threw. The page stops a run by
+// ending the worker.
 'use strict';
 
 // Two builds of the module: with WebAssembly SIMD (the resampler's fastest kernel) where the
@@ -31,70 +32,124 @@ try {
 let zelvio = null;
 const pending = [];
 
-function withString(text, use) {
-  const size = zelvio.lengthBytesUTF8(text) + 1;
-  const at = zelvio._malloc(size);
-  zelvio.stringToUTF8(text, at, size);
+/** Runs use with texts as strings in the module's memory (their addresses), then frees them. */
+async function withStrings(texts, use) {
+  const pointers = texts.map((text) => {
+    const size = zelvio.lengthBytesUTF8(text) + 1;
+    const at = zelvio._malloc(size);
+    zelvio.stringToUTF8(text, at, size);
+    return at;
+  });
   try {
-    return use(at);
+    return await use(...pointers);
   } finally {
-    zelvio._free(at);
+    pointers.forEach((at) => zelvio._free(at));
   }
 }
 
-function withStrings(texts, use, done = []) {
-  if (done.length === texts.length) return use(...done);
-  return withString(texts[done.length], (at) => withStrings(texts, use, [...done, at]));
-}
-
-// WORKERFS reads each request with its own FileReaderSync call, which costs far more than the
-// bytes it reads; the converter reads the input 64 KiB at a time, so requests are served from
-// spans of 4 MiB. A span read as an ArrayBuffer is the fastest, but its memory lies outside the
-// JavaScript heap, and while the module runs the garbage collector lets spent spans pile up (by
-// 100 MB and more over a long file). Read as a string, a spent span goes at the next minor
-// collection, at some cost in speed. So the first kBufferBudget bytes of a file are read as
-// ArrayBuffers and the rest as strings: whatever the file's length, at most that much garbage.
+// The input File is read in spans of 4 MiB by the reader (reader.js, in a thread of its own), a
+// few spans ahead of where the converter reads, so that reading and converting overlap. The module
+// sleeps in zelvioRead only when the span it needs has not arrived; the spans that have are taken
+// in then. Spent spans are let go at once, so that whatever the file's length, only a few spans
+// are held.
 const kReadSpan = 4 << 20;
-const kBufferBudget = 64 << 20;
-const kNoSpan = { node: null, start: 0, length: 0, bytes: null, text: '' };
-let span = kNoSpan;
-let bufferBytesRead = 0;
+const kReadAhead = 4;
+let spanReader = null;
+let spansInUse = null;  // the FileSpans of the run in progress
+let spansRun = 0;
 
-function readSpan(reader, node, at) {
-  const blob = node.contents.slice(at, Math.min(node.size, at + kReadSpan));
-  if (bufferBytesRead + blob.size <= kBufferBudget) {
-    bufferBytesRead += blob.size;
-    const bytes = new Uint8Array(reader.readAsArrayBuffer(blob));
-    return { node, start: at, length: bytes.length, bytes, text: '' };
+/** The reader's thread, started with this worker (in this thread where a worker cannot start one). */
+function reader() {
+  if (!spanReader) {
+    const arrived = (message) => {
+      if (spansInUse && message.id === spansInUse.id) spansInUse.arrive(message);
+    };
+    if (typeof Worker === 'function') {
+      spanReader = new Worker('reader.js');
+      spanReader.onmessage = (event) => arrived(event.data);
+    } else {
+      self.zelvioReaderInThread = true;
+      importScripts('reader.js');
+      const inThread = new SpanReader((message) => arrived(message));
+      spanReader = { postMessage: (message) => inThread.handle(message) };
+    }
   }
-  const text = reader.readAsBinaryString(blob);
-  return { node, start: at, length: text.length, bytes: null, text };
+  return spanReader;
 }
 
-function readInSpans(module) {
-  const reader = new FileReaderSync();
-  module.FS.filesystems.WORKERFS.stream_ops.read = (stream, buffer, offset, length, position) => {
-    const node = stream.node;
-    let done = 0;
-    while (done < length && position + done < node.size) {
-      const at = position + done;
-      if (span.node !== node || at < span.start || at >= span.start + span.length) {
-        span = kNoSpan;
-        span = readSpan(reader, node, at);
-      }
-      const from = at - span.start;
-      const count = Math.min(length - done, span.length - from);
-      if (span.bytes) {
-        buffer.set(span.bytes.subarray(from, from + count), offset + done);
-      } else {
-        const text = span.text;
-        const to = offset + done - from;
-        for (let i = from; i < from + count; i++) buffer[to + i] = text.charCodeAt(i);
-      }
-      done += count;
+class FileSpans {
+  constructor(file) {
+    this.id = ++spansRun;
+    this.file = file;
+    this.spans = new Map();  // start -> bytes
+    this.want = 0;           // the span the converter reads
+    this.next = 0;           // the span the reader sends next
+    this.failed = false;
+    this.spent = [];         // buffers of spans let go, for the reader to read into again
+    this.wake = null;        // ends the module's wait, once a span arrives
+    spansInUse = this;
+    reader().postMessage({ type: 'open', id: this.id, file, span: kReadSpan, ahead: kReadAhead });
+  }
+
+  close() {
+    const buffers = [...this.spent, ...[...this.spans.values()].map((span) => span.buffer)];
+    reader().postMessage({ type: 'close', id: this.id, buffers }, buffers);
+    if (spansInUse === this) spansInUse = null;
+    this.spans.clear();
+  }
+
+  arrive({ start, bytes, length }) {
+    if (!bytes) {
+      this.failed = true;
+    } else if (start >= this.want) {
+      this.spans.set(start, new Uint8Array(bytes, 0, length));
+    } else {
+      this.spent.push(bytes);
     }
-    return done;
-  };
+    if (start === this.next) this.next = start + kReadSpan;
+    if (this.wake) {
+      const wake = this.wake;
+      this.wake = null;
+      wake();
+    }
+  }
+
+  /**
+   * Copies up to count bytes from position to destination in the module's memory: how many were
+   * copied, -1 when the file cannot be read, or a promise of that when a span is on its way.
+   */
+  read(position, count, destination) {
+    let done = 0;
+    const copy = () => {
+      while (done < count && position + done < this.file.size) {
+        const at = position + done;
+        const start = at - (at % kReadSpan);
+        if (this.failed) return -1;
+        const bytes = this.spans.get(start);
+        if (start !== this.want || !bytes) {
+          // The reader reads on from here; a span it sent before, and was let go, it sends again.
+          const restart = !bytes && start < this.next;
+          if (restart) this.next = start;
+          this.want = start;
+          for (const [old, span] of this.spans) {
+            if (old >= start) continue;
+            this.spent.push(span.buffer);
+            this.spans.delete(old);
+          }
+          const buffers = this.spent;
+          this.spent = [];
+          reader().postMessage({ type: 'want', id: this.id, start, restart, buffers }, buffers);
+        }
+        if (!bytes) return new Promise((resolve) => { this.wake = resolve; }).then(copy);
+        const from = at - start;
+        const length = Math.min(count - done, bytes.length - from);
+        zelvio.HEAPU8.set(bytes.subarray(from, from + length), destination + done);
+        done += length;
+      }
+      return done;
+    };
+    return copy();
+  }
 }
 
 /** The pieces as one ArrayBuffer. */
@@ -109,7 +164,7 @@ function joined(pieces) {
   return whole.buffer;
 }
 
-function convert(job) {
+async function convert(job) {
   const started = performance.now();
   // A message for every step the module reports (up to a thousand) costs time of its own; the
   // bar moves smoothly enough at 20 a second, and always shows a new stage and the end.
@@ -129,19 +184,18 @@ function convert(job) {
   const options = [job.vad ? 1 : 0, job.split ? 1 : 0, job.splitMinutes || 0, job.bestQuality ? 1 : 0];
   let kind;
   if (job.file) {
-    // Our own reader reads the File in slices (WORKERFS), never the whole of it at once.
-    zelvio.FS.mkdir('/input');
-    zelvio.FS.mount(zelvio.FS.filesystems.WORKERFS, { files: [job.file] }, '/input');
-    zelvio.FS.chdir('/input');
+    // Our own reader reads the File in spans, never the whole of it at once.
+    const spans = new FileSpans(job.file);
+    zelvio.zelvioRead = (position, count, destination) => spans.read(position, count, destination);
     try {
-      kind = withStrings([job.file.name, ...settings.slice(1)], (name, database, title, description) =>
-        zelvio._zelvio_convert_file(name, database, title, description, job.bits, ...options));
+      kind = await withStrings([job.file.name, ...settings.slice(1)],
+        (name, database, title, description) =>
+          zelvio.ccall('zelvio_convert_input', 'number', Array(10).fill('number'),
+            [name, job.file.size, database, title, description, job.bits, ...options],
+            { async: true }));
     } finally {
-      zelvio.FS.chdir('/');
-      zelvio.FS.unmount('/input');
-      span = kNoSpan;
-      bufferBytesRead = 0;
-      zelvio.FS.rmdir('/input');
+      zelvio.zelvioRead = null;
+      spans.close();
     }
   } else {
     const planes = job.planes;
@@ -150,7 +204,7 @@ function convert(job) {
       if (right) zelvio.HEAPF32.set(planes[1].subarray(first, first + count), right >> 2);
       return true;
     };
-    kind = withStrings([...settings, job.format, job.notice],
+    kind = await withStrings([...settings, job.format, job.notice],
       (name, database, title, description, format, notice) =>
         zelvio._zelvio_convert_decoded(name, database, title, description, job.bits, ...options,
           job.sampleRate, job.channels, job.frames, format, notice));
@@ -194,9 +248,16 @@ function decode(bytes) {
   postMessage({ type: 'decoded', samples }, [samples.buffer]);
 }
 
+// One request at a time: a conversion waits for its input between steps, and the module must not
+// be entered meanwhile.
+let queue = Promise.resolve();
+
 function handle(message) {
-  if (message.type === 'convert') convert(message);
-  else if (message.type === 'decode') decode(message.bytes);
+  queue = queue.then(() => {
+    if (message.type === 'convert') return convert(message);
+    if (message.type === 'decode') return decode(message.bytes);
+    return undefined;
+  }).catch((error) => postMessage({ type: 'crashed', error: String(error) }));
 }
 
 onmessage = (event) => {
@@ -204,9 +265,10 @@ onmessage = (event) => {
   else pending.push(event.data);
 };
 
+reader();  // started now, so that it is ready when the first conversion asks for the File
+
 createZelvio().then((module) => {
   zelvio = module;
-  readInSpans(module);
   postMessage({ type: 'ready', module: moduleScript,
                 texts: JSON.parse(module.UTF8ToString(module._zelvio_page_texts())) });
   while (pending.length) handle(pending.shift());

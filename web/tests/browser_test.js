@@ -18,7 +18,7 @@ const { after, before, describe, test } = require('node:test');
 
 const { Browser, serve } = require('./browser.js');
 const { convertFile, outcomeOf, startConversion } = require('./page_driver.js');
-const { waveBytes, writeLongWave } = require('./wave_files.js');
+const { waveBytes, withChunkBeforeData, writeLongWave } = require('./wave_files.js');
 
 const root = path.resolve(__dirname, '..', '..');
 const site = path.resolve(process.env.SITE || path.join(root, 'build-web', 'site'));
@@ -44,6 +44,7 @@ function convertWithCli(input, args) {
 }
 
 const kSaved = 0;
+const kFileIoError = 3;
 const kInputErrorText = 'Cannot open input WAVE file!';
 
 let server;
@@ -275,6 +276,35 @@ describe('cancel', () => {
     });
     assert.ok(again.download, `${again.message} ${again.detail}`);
     assert.ok(again.download.bytes.equals(fs.readFileSync(path.join(vectors, `${name}.b2.vad.pdb`))));
+  });
+});
+
+describe('reading the file', () => {
+  // The worker reads the File in spans of a few MiB, some spans ahead of the converter.
+  test('a WAVE whose audio starts spans into the file gives the command line\'s database', async () => {
+    const input = path.join(scratch, 'far.wav');
+    const tone = waveBytes({ rate: 22050, channels: 2, frames: 22050 * 90 });
+    fs.writeFileSync(input, withChunkBeforeData(tone, 'junk', 21 * 1048576 + 1));
+    const expected = convertWithCli(input, ['--bits', '4', '--vad', '--title', 'Far']);
+    const result = await convertFile(page, input, { title: 'Far', bits: 4, vad: true });
+    fs.rmSync(input);
+    assert.equal(result.kind, kSaved, `${result.message} ${result.detail}`);
+    assert.ok(result.download.bytes.equals(expected.databases.get('far.pdb')));
+    assert.deepEqual(result.details, expected.lines);
+  });
+
+  test('a file changed on disk while it is read is refused, with nothing to download', async () => {
+    const input = path.join(scratch, 'changing.wav');
+    writeLongWave(input, { rate: 617575, channels: 1, seconds: 120 });
+    await startConversion(page, input, { bits: 4, vad: true });
+    await page.waitFor(`document.getElementById('progress').value > 0`);
+    fs.truncateSync(input, 64 * 1048576);
+    const result = await outcomeOf(page, 60000);
+    fs.rmSync(input);
+    assert.equal(result.kind, kFileIoError, `${result.message} ${result.detail}`);
+    assert.match(result.detail, /cannot read the file/);
+    assert.equal(result.download, null);
+    assert.ok(result.formUsable);
   });
 });
 

@@ -40,4 +40,14 @@ function writeLongWave(file, { rate, channels, seconds }) {
   fs.closeSync(fd);
 }
 
-module.exports = { waveBytes, writeLongWave };
+/** wave (a file of waveBytes) with a chunk of id and size bytes between its "fmt " and "data". */
+function withChunkBeforeData(wave, id, size) {
+  const chunk = Buffer.alloc(8 + size + (size % 2));
+  chunk.write(id, 0);
+  chunk.writeUInt32LE(size, 4);
+  const bytes = Buffer.concat([wave.subarray(0, 36), chunk, wave.subarray(36)]);
+  bytes.writeUInt32LE(wave.readUInt32LE(4) + chunk.length, 4);
+  return bytes;
+}
+
+module.exports = { waveBytes, writeLongWave, withChunkBeforeData };
