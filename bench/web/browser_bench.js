@@ -58,7 +58,6 @@ async function main() {
         if (result.kind !== 0 && result.kind !== 1) throw new Error(`${file}: ${result.message} ${result.detail}`);
         times.push(Number(await page.evaluate(`document.getElementById('outcome').dataset.seconds`)));
         heap = Math.max(heap, Number(await page.evaluate(`document.getElementById('outcome').dataset.heapBytes`)));
-        if (process.env.SHOW_WAITS) console.log(await page.evaluate(`document.getElementById("outcome").dataset.waits + " " + document.getElementById("outcome").dataset.heapBytes / 1048576`));
         await browser.send('Target.closeTarget', { targetId: page.targetId });
       }
       const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];

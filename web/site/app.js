@@ -39,15 +39,19 @@
   let player = null;         // {context, source} while playing
 
   function startWorker() {
-    // ?simd=0 on the page's address makes the worker load the module without SIMD.
-    const simd = new URLSearchParams(location.search).get('simd');
-    worker = new Worker(simd === '0' ? 'worker.js?simd=0' : 'worker.js');
+    // ?simd=0 on the page's address makes the worker load the module without SIMD, ?reader=0
+    // read the input in its own thread, as where a worker cannot start another (both for tests).
+    const asked = new URLSearchParams(location.search);
+    const passed = new URLSearchParams();
+    for (const key of ['simd', 'reader']) if (asked.get(key) === '0') passed.set(key, '0');
+    worker = new Worker(passed.toString() ? `worker.js?${passed}` : 'worker.js');
     workerReady = new Promise((resolve, reject) => {
       worker.onmessage = (event) => {
         const m = event.data;
         if (m.type === 'ready') {
           texts = m.texts.outcome;
           document.documentElement.dataset.module = m.module;
+          document.documentElement.dataset.reader = m.reader;
           resolve();
         }
         else if (m.type === 'failed') reject(new Error(m.error));

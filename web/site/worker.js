@@ -1,16 +1,16 @@
 // The page's worker: loads the converter's WebAssembly module and runs conversions on it, so
 // that the page stays responsive. Messages in:
 //   {type: 'convert', file, ...settings}              a WAVE file, read by our own reader in
-//                                                     slices straight from the File
+//                                                     spans that reader.js reads ahead
 //   {type: 'convert', planes, sampleRate, channels, frames, format, notice, ...settings}
 //                                                     samples the browser's decoder gave
 //   {type: 'decode', bytes}                           a database back to 10000 Hz samples
 // Settings: title, description, bits, vad, split, splitMinutes, bestQuality.
-// Messages out: 'ready' {module, texts} (which build runs; the dialog's texts, see
-// zelvio_page_texts), 'progress' {permille, text}, 'done' {kind, message, caption, detail,
-// notice, databases: [{name, bytes}]} (one database, or the parts of a split run, in order),
-// 'decoded' {samples} or {error}, 'crashed' {error} when a request threw. The page stops a run by
-// ending the worker.
+// Messages out: 'ready' {module, reader, texts} (which build runs; the script that reads the
+// input; the dialog's texts, see zelvio_page_texts), 'progress' {permille, text}, 'done' {kind,
+// message, caption, detail, notice, databases: [{name, bytes}]} (one database, or the parts of a
+// split run, in order), 'decoded' {samples} or {error}, 'crashed' {error} when a request threw.
+// The page stops a run by ending the worker.
 'use strict';
 
 // Two builds of the module: with WebAssembly SIMD (the resampler's fastest kernel) where the
@@ -18,7 +18,8 @@
 // asks for the one without; a site without zelvio-simd.js gets zelvio.js).
 const kSimdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1,
   0, 10, 10, 1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
-let moduleScript = new URLSearchParams(self.location.search).get('simd') !== '0' &&
+const asked = new URLSearchParams(self.location.search);
+let moduleScript = asked.get('simd') !== '0' &&
   WebAssembly.validate(kSimdProbe) ? 'zelvio-simd.js' : 'zelvio.js';
 try {
   importScripts(moduleScript);
@@ -58,13 +59,16 @@ let spanReader = null;
 let spansInUse = null;  // the FileSpans of the run in progress
 let spansRun = 0;
 
-/** The reader's thread, started with this worker (in this thread where a worker cannot start one). */
+/**
+ * The reader's thread, started with this worker; in this thread where a worker cannot start
+ * another (or worker.js?reader=0 asks for that): there it reads only while the module waits.
+ */
 function reader() {
   if (!spanReader) {
     const arrived = (message) => {
       if (spansInUse && message.id === spansInUse.id) spansInUse.arrive(message);
     };
-    if (typeof Worker === 'function') {
+    if (typeof Worker === 'function' && asked.get('reader') !== '0') {
       spanReader = new Worker('reader.js');
       spanReader.onmessage = (event) => arrived(event.data);
     } else {
@@ -269,7 +273,8 @@ reader();  // started now, so that it is ready when the first conversion asks fo
 
 createZelvio().then((module) => {
   zelvio = module;
-  postMessage({ type: 'ready', module: moduleScript,
+  const ownThread = typeof Worker === 'function' && spanReader instanceof Worker;
+  postMessage({ type: 'ready', module: moduleScript, reader: ownThread ? 'reader.js' : 'worker.js',
                 texts: JSON.parse(module.UTF8ToString(module._zelvio_page_texts())) });
   while (pending.length) handle(pending.shift());
 }, (error) => {

@@ -281,16 +281,23 @@ describe('cancel', () => {
 
 describe('reading the file', () => {
   // The worker reads the File in spans of a few MiB, some spans ahead of the converter.
-  test('a WAVE whose audio starts spans into the file gives the command line\'s database', async () => {
+  test('a WAVE whose audio starts spans into the file gives the command line\'s database, read in ' +
+       'a thread of its own or, where a worker cannot start another, in the worker\'s', async () => {
     const input = path.join(scratch, 'far.wav');
     const tone = waveBytes({ rate: 22050, channels: 2, frames: 22050 * 90 });
     fs.writeFileSync(input, withChunkBeforeData(tone, 'junk', 21 * 1048576 + 1));
     const expected = convertWithCli(input, ['--bits', '4', '--vad', '--title', 'Far']);
-    const result = await convertFile(page, input, { title: 'Far', bits: 4, vad: true });
+    const inWorker = await browser.newPage(server.url + '?reader=0');
+    await inWorker.waitFor(`document.documentElement.dataset.reader`);
+    for (const [where, reader] of [[page, 'reader.js'], [inWorker, 'worker.js']]) {
+      assert.equal(await where.evaluate(`document.documentElement.dataset.reader`), reader);
+      const result = await convertFile(where, input, { title: 'Far', bits: 4, vad: true });
+      assert.equal(result.kind, kSaved, `${reader}: ${result.message} ${result.detail}`);
+      assert.ok(result.download.bytes.equals(expected.databases.get('far.pdb')), reader);
+      assert.deepEqual(result.details, expected.lines);
+    }
+    await browser.send('Target.closeTarget', { targetId: inWorker.targetId });
     fs.rmSync(input);
-    assert.equal(result.kind, kSaved, `${result.message} ${result.detail}`);
-    assert.ok(result.download.bytes.equals(expected.databases.get('far.pdb')));
-    assert.deepEqual(result.details, expected.lines);
   });
 
   test('a file changed on disk while it is read is refused, with nothing to download', async () => {
