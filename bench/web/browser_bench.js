@@ -6,6 +6,10 @@
 //
 //   node bench/web/browser_bench.js SITE RUNS BITS VAD FILE...     (bench/web/run calls it)
 //   PAGE_QUERY='?simd=0' ...                                         the module without SIMD
+//   PAGE_QUERY='?warm=0' ...                                         without the worker's warm-up
+//   WAIT_MS=3000 ...                                                 converts that long after the
+//                                                                    page is ready, as a user who
+//                                                                    chooses a file first
 'use strict';
 
 const fs = require('node:fs');
@@ -45,7 +49,8 @@ async function main() {
       let heap = 0;  // the module's memory at the end of a run
       for (let run = 0; run < Number(runs); run++) {
         const page = await browser.newPage(server.url + (process.env.PAGE_QUERY || ''));
-        await page.waitFor(`true`);
+        await page.waitFor(`document.documentElement.dataset.module`);
+        await new Promise((resolve) => setTimeout(resolve, Number(process.env.WAIT_MS || 0)));
         const pids = browser.rendererPids();
         const cpuBefore = totalCpu(pids);
         const sampler = setInterval(() => {

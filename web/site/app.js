@@ -40,10 +40,11 @@
 
   function startWorker() {
     // ?simd=0 on the page's address makes the worker load the module without SIMD, ?reader=0
-    // read the input in its own thread, as where a worker cannot start another (both for tests).
+    // read the input in its own thread, as where a worker cannot start another, ?warm=0 skip its
+    // warm-up (for tests and measurements).
     const asked = new URLSearchParams(location.search);
     const passed = new URLSearchParams();
-    for (const key of ['simd', 'reader']) if (asked.get(key) === '0') passed.set(key, '0');
+    for (const key of ['simd', 'reader', 'warm']) if (asked.get(key) === '0') passed.set(key, '0');
     worker = new Worker(passed.toString() ? `worker.js?${passed}` : 'worker.js');
     workerReady = new Promise((resolve, reject) => {
       worker.onmessage = (event) => {
