@@ -300,6 +300,16 @@ describe('reading the file', () => {
     fs.rmSync(input);
   });
 
+  test('the worker\'s warm-up when it starts shows nothing and leaves no download', async () => {
+    const fresh = await browser.newPage(server.url);
+    await fresh.waitFor(`document.documentElement.dataset.module`);
+    await new Promise((resolve) => setTimeout(resolve, 1500));  // the warm-up takes about 0.1 s
+    assert.deepEqual(await fresh.evaluate(`[document.getElementById('progress').value,
+      document.getElementById('outcome').textContent, document.getElementById('download')]`),
+    [0, '', null]);
+    await browser.send('Target.closeTarget', { targetId: fresh.targetId });
+  });
+
   test('a file changed on disk while it is read is refused, with nothing to download', async () => {
     const input = path.join(scratch, 'changing.wav');
     writeLongWave(input, { rate: 617575, channels: 1, seconds: 120 });
