@@ -27,12 +27,12 @@ class SpanReader {
     if (message.buffers) this.spare.push(...message.buffers);
     if (message.type === 'open') {
       const { id, file, span, ahead } = message;
-      if (this.job && this.job.stream) this.job.stream.cancel().catch(() => {});
+      SpanReader.letGo(this.job);
       this.job = { id, file, span, ahead, want: 0, next: 0, reading: false, stream: null, at: 0 };
       this.spare = this.spare.filter((buffer) => buffer.byteLength === span);
     } else if (this.job && message.id === this.job.id) {
       if (message.type === 'close') {
-        if (this.job.stream) this.job.stream.cancel().catch(() => {});
+        SpanReader.letGo(this.job);
         this.job = null;
         return;
       }
@@ -42,6 +42,11 @@ class SpanReader {
       return;
     }
     this.pump(this.job);
+  }
+
+  /** Lets go of the stream job reads from, if it has one. */
+  static letGo(job) {
+    if (job && job.stream) job.stream.cancel().catch(() => {});
   }
 
   /** Reads the job's spans in order while they are within reach of what the converter wants. */
@@ -56,7 +61,7 @@ class SpanReader {
       let filled = 0;
       try {
         if (!job.stream || job.at !== start) {
-          if (job.stream) job.stream.cancel().catch(() => {});
+          SpanReader.letGo(job);
           job.stream = job.file.slice(start).stream().getReader({ mode: 'byob' });
           job.at = start;
         }

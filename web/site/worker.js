@@ -176,12 +176,13 @@ async function convert(job, quiet = false) {
   let lastPost = -Infinity;
   let lastStage = -1;
   zelvio.zelvioProgress = (fraction, stage) => {
+    if (quiet) return true;
     const now = performance.now();
     if (now - lastPost < 50 && stage === lastStage && fraction < 1) return true;
     lastPost = now;
     lastStage = stage;
     const text = zelvio.UTF8ToString(zelvio._zelvio_progress_text(fraction, stage, now - started));
-    if (!quiet) postMessage({ type: 'progress', permille: Math.floor(fraction * 1000), text });
+    postMessage({ type: 'progress', permille: Math.floor(fraction * 1000), text });
     return true;
   };
   zelvio.zelvioDatabase = [];
